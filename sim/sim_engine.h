@@ -1,0 +1,92 @@
+// The simulated UI engine: the view controller and its engine, plug-in
+// registration, the channels' messenger, and the UI code's side of the
+// channels, which calls the host and records what the host sends.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/engine/flutter_embedding.h"
+#include "sim/sim_windows.h"
+#include "sim/timeline.h"
+
+namespace brimlane::sim {
+
+struct RegisteredPlugin {
+  std::string registrarKey;  // the key the registrar was asked for
+  std::string className;
+  std::string module;
+};
+
+// A call from the UI and what came back.
+struct UiCallOutcome {
+  bool delivered = false;               // a handler was installed on the channel
+  std::vector<ChannelResult> answers;   // all answers, in order
+  std::size_t answersBeforeReturn = 0;  // answers given before the handler returned
+};
+
+// A call from the host to the UI.
+struct UiMessage {
+  SimTime time;
+  std::string channel;
+  MethodCall call;
+};
+
+class SimBinaryMessenger;
+
+class SimFlutterViewController : public FlutterViewController {
+ public:
+  explicit SimFlutterViewController(std::shared_ptr<FlutterEngine> engine);
+
+  std::shared_ptr<View> view() override { return view_; }
+  std::shared_ptr<FlutterEngine> engine() override { return engine_; }
+  void setBackgroundColor(Color color) override { backgroundColor = color; }
+  std::shared_ptr<PluginRegistrar> registrarForPlugin(const std::string& key) override;
+
+  Color backgroundColor = Color::kWindowBackground;
+  std::vector<std::string> registrarKeys;
+
+ private:
+  std::shared_ptr<FlutterEngine> engine_;
+  std::shared_ptr<SimView> view_;
+};
+
+class SimEngine : public FlutterEmbedding {
+ public:
+  explicit SimEngine(Timeline& timeline);
+  ~SimEngine() override;
+
+  // FlutterEmbedding
+  std::shared_ptr<FlutterViewController> createViewController() override;
+  void registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) override;
+  void appDelegateDidFinishLaunching(const Notification& notification) override;
+
+  // The UI code calls the host.
+  UiCallOutcome call(const std::string& channel, MethodCall call);
+  // What the host sent to the UI, in order.
+  const std::vector<UiMessage>& received() const { return received_; }
+
+  const std::vector<std::shared_ptr<SimFlutterViewController>>& viewControllers() const {
+    return viewControllers_;
+  }
+  const std::vector<RegisteredPlugin>& registeredPlugins() const { return plugins_; }
+  int baseLaunchNotifications() const { return baseLaunchNotifications_; }
+  // Names of the channels the host opened, in order.
+  std::vector<std::string> channelsOpened() const;
+  bool hasHandler(const std::string& channel) const;
+
+  void hostSent(const std::string& channel, MethodCall call);
+  Timeline& timeline() { return timeline_; }
+
+ private:
+  Timeline& timeline_;
+  std::shared_ptr<SimBinaryMessenger> messenger_;
+  std::vector<std::shared_ptr<SimFlutterViewController>> viewControllers_;
+  std::vector<RegisteredPlugin> plugins_;
+  std::vector<UiMessage> received_;
+  int baseLaunchNotifications_ = 0;
+};
+
+}  // namespace brimlane::sim

@@ -1,0 +1,60 @@
+// Simulated synthetic keystrokes: every event posted is recorded, and reaches
+// the application it was aimed at.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/platform/keyboard.h"
+#include "sim/sim_workspace.h"
+#include "sim/timeline.h"
+
+namespace brimlane::sim {
+
+struct PostedKey {
+  SimTime time;
+  KeyCode keyCode;
+  EventFlags flags;
+  bool keyDown;
+  bool hasSource;                // made from an event source
+  std::optional<ProcessId> pid;  // posted to this process; nothing: to the HID tap
+  std::string receiver;          // the application it reached, or empty
+};
+
+class SimKeyboard : public Keyboard {
+ public:
+  SimKeyboard(Scheduler& scheduler, Timeline& timeline, SimWorkspace& workspace)
+      : scheduler_(scheduler), timeline_(timeline), workspace_(workspace) {}
+
+  // Keyboard
+  std::unique_ptr<EventSource> createEventSource(EventSourceState state) override;
+  std::unique_ptr<KeyboardEvent> createKeyboardEvent(EventSource* source, KeyCode keyCode,
+                                                     bool keyDown) override;
+  void postToPid(ProcessId pid, KeyboardEvent& event) override;
+  void post(EventTapLocation tap, KeyboardEvent& event) override;
+
+  const std::vector<PostedKey>& posted() const { return posted_; }
+  // Event sources made so far, with the state each was asked for.
+  const std::vector<EventSourceState>& sourcesCreated() const { return sourcesCreated_; }
+
+  // Failure injection.
+  bool failEventSource = false;
+  std::set<std::pair<KeyCode, bool>> failKeyEvents;  // (key code, key down)
+
+ private:
+  void deliver(PostedKey key, SimApp* receiver);
+
+  Scheduler& scheduler_;
+  Timeline& timeline_;
+  SimWorkspace& workspace_;
+  std::vector<PostedKey> posted_;
+  std::vector<EventSourceState> sourcesCreated_;
+};
+
+// "cmd+c down" and the like, for timelines and messages.
+std::string describeKey(KeyCode keyCode, EventFlags flags, bool keyDown);
+
+}  // namespace brimlane::sim

@@ -1,0 +1,132 @@
+#include "sim/sim_pasteboard.h"
+
+#include <algorithm>
+
+namespace brimlane::sim {
+namespace {
+
+// An item as listed: it shares the pasteboard's bytes until a type is read.
+class ListedItem : public PasteboardItem {
+ public:
+  explicit ListedItem(std::shared_ptr<const SimPasteboardItem> item) : item_(std::move(item)) {}
+
+  std::vector<std::string> types() const override {
+    std::vector<std::string> names;
+    names.reserve(item_->types.size());
+    for (const SimPasteboardType& t : item_->types) names.push_back(t.type);
+    return names;
+  }
+
+  std::optional<Bytes> dataForType(const std::string& type) const override {
+    // With a repeated name the owner answers with the first offering.
+    for (const SimPasteboardType& t : item_->types) {
+      if (t.type == type) return t.data;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::shared_ptr<const SimPasteboardItem> item_;
+};
+
+std::string describe(const SimPasteboardItem& item) {
+  std::string text;
+  for (const SimPasteboardType& t : item.types) {
+    if (!text.empty()) text += ", ";
+    text += t.type;
+  }
+  return text.empty() ? "no types" : text;
+}
+
+}  // namespace
+
+Bytes toBytes(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+SimPasteboardItem SimPasteboardItem::plainText(std::string_view text) {
+  return {{{std::string(kPasteboardTypeString), toBytes(text)}}};
+}
+
+std::optional<std::vector<std::unique_ptr<PasteboardItem>>> SimPasteboard::pasteboardItems() {
+  if (failItemList) return std::nullopt;
+  std::vector<std::unique_ptr<PasteboardItem>> listed;
+  listed.reserve(items_.size());
+  for (const auto& item : items_) listed.push_back(std::make_unique<ListedItem>(item));
+  return listed;
+}
+
+void SimPasteboard::clearContents() {
+  items_.clear();
+  ++changeCount_;
+  timeline_.record(Source::kPasteboard, "clear", "The pasteboard is cleared.");
+}
+
+void SimPasteboard::writeItem(std::span<const PasteboardEntry> entries) {
+  auto item = std::make_shared<SimPasteboardItem>();
+  for (const PasteboardEntry& entry : entries) {
+    bytesWritten_ += entry.data.size();
+    Bytes bytes(entry.data.begin(), entry.data.end());
+    // Setting a type again on the same item replaces its bytes.
+    auto existing = std::find_if(item->types.begin(), item->types.end(),
+                                 [&](const SimPasteboardType& t) { return t.type == entry.type; });
+    if (existing != item->types.end()) {
+      existing->data = std::move(bytes);
+    } else {
+      item->types.push_back({std::string(entry.type), std::move(bytes)});
+    }
+  }
+  ++changeCount_;
+  timeline_.record(Source::kPasteboard, "write item",
+                   "An item is written: " + describe(*item) + ".");
+  items_.push_back(std::move(item));
+}
+
+std::optional<std::string> SimPasteboard::stringForTypeString() {
+  for (const auto& item : items_) {
+    for (const SimPasteboardType& t : item->types) {
+      if (t.type == kPasteboardTypeString && t.data) {
+        return std::string(t.data->begin(), t.data->end());
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+void SimPasteboard::setStringForTypeString(std::string_view text) {
+  // The string goes on the first item, which is made if there is none.
+  SimPasteboardItem first = items_.empty() ? SimPasteboardItem{} : *items_.front();
+  std::erase_if(first.types,
+                [](const SimPasteboardType& t) { return t.type == kPasteboardTypeString; });
+  first.types.push_back({std::string(kPasteboardTypeString), toBytes(text)});
+  bytesWritten_ += text.size();
+  auto item = std::make_shared<const SimPasteboardItem>(std::move(first));
+  if (items_.empty()) {
+    items_.push_back(std::move(item));
+  } else {
+    items_.front() = std::move(item);
+  }
+  ++changeCount_;
+  timeline_.record(Source::kPasteboard, "set string",
+                   "Plain text is written (" + std::to_string(text.size()) + " bytes).");
+}
+
+std::vector<SimPasteboardItem> SimPasteboard::items() const {
+  std::vector<SimPasteboardItem> copy;
+  copy.reserve(items_.size());
+  for (const auto& item : items_) copy.push_back(*item);
+  return copy;
+}
+
+void SimPasteboard::setItems(std::vector<SimPasteboardItem> items, std::string_view writer) {
+  items_.clear();
+  for (SimPasteboardItem& item : items) {
+    items_.push_back(std::make_shared<const SimPasteboardItem>(std::move(item)));
+  }
+  ++changeCount_;
+  timeline_.record(Source::kPasteboard, "replaced",
+                   std::string(writer) + " puts " + std::to_string(items_.size()) +
+                       " item(s) on the pasteboard.");
+}
+
+}  // namespace brimlane::sim

@@ -1,0 +1,91 @@
+// The simulated applications: which are running, which is frontmost, what
+// they do with a copy or paste keystroke, and the workspace notifications that
+// activations post.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform/workspace.h"
+#include "sim/scheduler.h"
+#include "sim/sim_pasteboard.h"
+#include "sim/timeline.h"
+
+namespace brimlane::sim {
+
+// What an application puts on the pasteboard when asked to copy.
+enum class CopyBehavior { kText, kImage, kNothing };
+
+struct SimApp {
+  std::string name;
+  std::optional<std::string> bundleIdentifier;
+  ProcessId pid = 0;
+  bool running = true;
+  std::string selection;
+  CopyBehavior copies = CopyBehavior::kText;
+  // Measured from the moment the keystroke reaches the application.
+  SimTime copyLatency = std::chrono::milliseconds(50);
+  SimTime pasteLatency = std::chrono::milliseconds(50);
+  // What pasting has inserted into the application's document.
+  std::string document;
+};
+
+// The PNG signature and an empty header: enough to be image data, not text.
+Bytes pngBytes();
+inline constexpr std::string_view kPasteboardTypePng = "public.png";
+
+class SimWorkspace : public Workspace {
+ public:
+  SimWorkspace(Scheduler& scheduler, Timeline& timeline, SimPasteboard& pasteboard);
+
+  // Workspace
+  std::shared_ptr<RunningApplication> frontmostApplication() override;
+  void addObserver(std::string_view name, Observer observer) override;
+  std::optional<std::string> mainBundleIdentifier() override;
+
+  // This process itself, named "host".
+  SimApp& host() { return *host_; }
+  void setHostBundleIdentifier(std::optional<std::string> bundleIdentifier);
+
+  // Starts an application; it does not become active by itself.
+  SimApp& launchApp(std::string name, std::optional<std::string> bundleIdentifier, ProcessId pid);
+  SimApp* find(std::string_view name);
+  SimApp* findByPid(ProcessId pid);
+  // A running-application object for `app`, as the platform would hand out.
+  std::shared_ptr<RunningApplication> runningApplication(SimApp& app);
+
+  // `app` becomes the frontmost, active application; the activation
+  // notification reaches observers through the main queue.
+  bool activate(SimApp& app);
+  void quit(SimApp& app);
+  SimApp* frontmost();
+
+  // Delivers any notification to the observers of its name, on the main queue.
+  void postNotification(Notification notification);
+
+  // Told of every activation, after the frontmost application changed.
+  std::function<void(const SimApp&)> onActivate;
+
+  // What an application does with a key event that reached it.
+  void deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t flags, bool keyDown);
+
+ private:
+  struct ObserverEntry {
+    std::string name;
+    Observer observer;
+  };
+
+  Scheduler& scheduler_;
+  Timeline& timeline_;
+  SimPasteboard& pasteboard_;
+  std::vector<std::shared_ptr<SimApp>> apps_;
+  std::shared_ptr<SimApp> host_;
+  // Running applications, most recently active last.
+  std::vector<SimApp*> activationOrder_;
+  std::vector<ObserverEntry> observers_;
+};
+
+}  // namespace brimlane::sim

@@ -1,0 +1,275 @@
+// The simulated desktop's own contract, which the host's tests rely on: what
+// other applications do, how keystrokes and notifications travel, and that
+// every injected failure shows through the platform interface.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace brimlane::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr KeyCode kKeyC = 8;
+constexpr KeyCode kKeyV = 9;
+
+class SimDesktopTest : public ::testing::Test {
+ protected:
+  // Posts a Command-key press (down and up) the way the host makes one.
+  void postCommandKey(KeyCode key, std::optional<ProcessId> pid) {
+    Keyboard& keyboard = desktop.keyboard();
+    auto source = keyboard.createEventSource(EventSourceState::kHIDSystemState);
+    for (bool down : {true, false}) {
+      auto event = keyboard.createKeyboardEvent(source.get(), key, down);
+      event->setFlags(kEventFlagMaskCommand);
+      if (pid) {
+        keyboard.postToPid(*pid, *event);
+      } else {
+        keyboard.post(EventTapLocation::kHIDEventTap, *event);
+      }
+    }
+  }
+
+  SimDesktop desktop;
+  SimApp& notes = desktop.launchApp("Notes");
+  SimApp& mail = desktop.launchApp("Mail");
+};
+
+TEST_F(SimDesktopTest, ActivationNotifiesObserversThroughTheMainQueue) {
+  std::vector<std::string> seen;
+  desktop.workspace().addObserver(kWorkspaceDidActivateApplicationNotification,
+                                  [&](const Notification& n) {
+                                    const auto& app = std::get<std::shared_ptr<RunningApplication>>(
+                                        n.userInfo->at(std::string(kWorkspaceApplicationKey)));
+                                    seen.push_back(*app->bundleIdentifier());
+                                  });
+
+  desktop.workspace().activate(notes);
+  EXPECT_THAT(seen, IsEmpty());
+  desktop.runDue();
+  EXPECT_THAT(seen, ElementsAre("com.example.notes"));
+  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+
+  desktop.workspace().activate(notes);  // already active: nothing new
+  desktop.runDue();
+  EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(SimDesktopTest, DeliversMalformedNotificationsAsGiven) {
+  std::vector<Notification> seen;
+  desktop.workspace().addObserver("custom", [&](const Notification& n) { seen.push_back(n); });
+  desktop.workspace().postNotification({"custom", std::nullopt});
+  desktop.workspace().postNotification({"custom", UserInfo{{"key", OtherObject{"NSString"}}}});
+  desktop.workspace().postNotification({"other", UserInfo{}});
+  desktop.runDue();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_FALSE(seen[0].userInfo.has_value());
+  EXPECT_TRUE(std::holds_alternative<OtherObject>(seen[1].userInfo->at("key")));
+}
+
+TEST_F(SimDesktopTest, QuittingTheFrontmostApplicationActivatesThePreviousOne) {
+  desktop.activate(notes);
+  desktop.activate(mail);
+  desktop.quit(mail);
+  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_FALSE(desktop.workspace().runningApplication(mail)->activateWithOptions(
+      kApplicationActivateIgnoringOtherApps));
+  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+}
+
+TEST_F(SimDesktopTest, CopyToAProcessLandsAfterTheApplicationsLatency) {
+  notes.selection = "hello";
+  notes.copyLatency = 250ms;
+  desktop.activate(mail);
+
+  postCommandKey(kKeyC, notes.pid);
+
+  ASSERT_EQ(desktop.keyboard().posted().size(), 2u);
+  for (const PostedKey& key : desktop.keyboard().posted()) {
+    EXPECT_EQ(key.receiver, "Notes");
+    EXPECT_EQ(key.pid, notes.pid);
+    EXPECT_EQ(key.flags, kEventFlagMaskCommand);
+    EXPECT_TRUE(key.hasSource);
+  }
+  desktop.scheduler().sleepMainThread(249ms);
+  EXPECT_EQ(plainText(desktop.pasteboard()), "<none>");
+  desktop.scheduler().sleepMainThread(1ms);
+  EXPECT_EQ(plainText(desktop.pasteboard()), "hello");
+  EXPECT_EQ(desktop.pasteboard().items().size(), 1u);
+}
+
+struct CopyCase {
+  const char* name;
+  CopyBehavior copies;
+  std::vector<SimPasteboardItem> expected;
+  friend void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CopyBehaviorTest : public SimDesktopTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CopyBehaviorTest, PutsWhatTheApplicationCopies) {
+  const SimPasteboardItem before = SimPasteboardItem::plainText("before");
+  desktop.pasteboard().setItems({before}, "test");
+  notes.selection = "text";
+  notes.copies = GetParam().copies;
+
+  postCommandKey(kKeyC, notes.pid);
+  desktop.advance(Seconds(1));
+
+  EXPECT_EQ(desktop.pasteboard().items(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Behaviours, CopyBehaviorTest,
+    ::testing::Values(
+        CopyCase{"Text", CopyBehavior::kText, {SimPasteboardItem::plainText("text")}},
+        CopyCase{"Image", CopyBehavior::kImage, {{{{"public.png", pngBytes()}}}}},
+        CopyCase{"Nothing", CopyBehavior::kNothing, {SimPasteboardItem::plainText("before")}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimDesktopTest, KeystrokesReachOnlyTheirTarget) {
+  notes.selection = "from notes";
+  desktop.activate(mail);
+
+  postCommandKey(kKeyC, 99999);  // no such process
+  desktop.advance(Seconds(1));
+  EXPECT_EQ(desktop.keyboard().posted().front().receiver, "");
+  EXPECT_EQ(plainText(desktop.pasteboard()), "<none>");
+
+  desktop.quit(notes);
+  postCommandKey(kKeyC, notes.pid);
+  desktop.advance(Seconds(1));
+  EXPECT_EQ(plainText(desktop.pasteboard()), "<none>");
+}
+
+TEST_F(SimDesktopTest, PasteIntoTheInputStreamReachesTheFrontmostApplication) {
+  desktop.pasteboard().setItems({SimPasteboardItem::plainText("pasted")}, "test");
+  desktop.activate(mail);
+
+  postCommandKey(kKeyV, std::nullopt);
+  desktop.advance(Seconds(1));
+
+  EXPECT_EQ(desktop.keyboard().posted().front().receiver, "Mail");
+  EXPECT_FALSE(desktop.keyboard().posted().front().pid.has_value());
+  EXPECT_EQ(mail.document, "pasted");
+  EXPECT_EQ(notes.document, "");
+}
+
+TEST_F(SimDesktopTest, APasteReadsThePasteboardWhenTheApplicationHandlesIt) {
+  desktop.pasteboard().setItems({SimPasteboardItem::plainText("first")}, "test");
+  desktop.activate(mail);
+  mail.pasteLatency = 600ms;
+
+  postCommandKey(kKeyV, std::nullopt);
+  desktop.advance(Seconds(0.5));
+  desktop.pasteboard().setItems({SimPasteboardItem::plainText("restored")}, "test");
+  desktop.advance(Seconds(0.5));
+
+  EXPECT_EQ(mail.document, "restored");
+}
+
+TEST_F(SimDesktopTest, EveryInjectedFailureShowsThroughTheInterface) {
+  desktop.keyboard().failEventSource = true;
+  desktop.keyboard().failKeyEvents = {{kKeyV, false}};
+  desktop.statusBar().failSymbol = true;
+  desktop.pasteboard().failItemList = true;
+  desktop.loginItems().registerRefusal = "Operation not permitted";
+  desktop.loginItems().unregisterRefusal = "Not found";
+  Keyboard& keyboard = desktop.keyboard();
+
+  EXPECT_EQ(keyboard.createEventSource(EventSourceState::kHIDSystemState), nullptr);
+  EXPECT_NE(keyboard.createKeyboardEvent(nullptr, kKeyV, true), nullptr);
+  EXPECT_EQ(keyboard.createKeyboardEvent(nullptr, kKeyV, false), nullptr);
+  EXPECT_EQ(desktop.statusBar().imageWithSystemSymbolName("textbox", "Brimlane"), nullptr);
+  EXPECT_FALSE(desktop.pasteboard().pasteboardItems().has_value());
+  EXPECT_EQ(desktop.loginItems().registerMainAppService()->description, "Operation not permitted");
+  EXPECT_EQ(desktop.loginItems().unregisterMainAppService()->description, "Not found");
+  EXPECT_EQ(desktop.loginItems().status, kAppServiceStatusNotRegistered);
+
+  desktop.statusBar().failButton = true;
+  EXPECT_EQ(desktop.statusBar().statusItemWithLength(kSquareStatusItemLength)->button(), nullptr);
+  desktop.statusBar().failStatusItem = true;
+  EXPECT_EQ(desktop.statusBar().statusItemWithLength(kSquareStatusItemLength), nullptr);
+
+  desktop.hotKeys().installStatus = kParamErr;
+  desktop.hotKeys().registerStatus = kEventHotKeyExistsErr;
+  EventHotKeyRef ref = nullptr;
+  HotKeys& hotKeys = desktop.hotKeys();
+  const EventTypeSpec spec{kEventClassKeyboard, kEventHotKeyPressed};
+  EXPECT_EQ(hotKeys.installEventHandler(
+                hotKeys.applicationEventTarget(), [](auto, auto, auto) { return kNoErr; },
+                {&spec, 1}, nullptr),
+            kParamErr);
+  EXPECT_EQ(
+      hotKeys.registerEventHotKey(17, kCmdKey, {1, 1}, hotKeys.applicationEventTarget(), 0, &ref),
+      kEventHotKeyExistsErr);
+  EXPECT_EQ(ref, nullptr);
+}
+
+TEST_F(SimDesktopTest, OnlyARegisteredCombinationReachesTheHandler) {
+  HotKeys& hotKeys = desktop.hotKeys();
+  int presses = 0;
+  const EventTypeSpec spec{kEventClassKeyboard, kEventHotKeyPressed};
+  hotKeys.installEventHandler(
+      hotKeys.applicationEventTarget(),
+      [&](auto, auto, auto) {
+        ++presses;
+        return kNoErr;
+      },
+      {&spec, 1}, nullptr);
+  EventHotKeyRef ref = nullptr;
+  hotKeys.registerEventHotKey(17, kCmdKey | kShiftKey, {fourCharCode("TEST"), 1},
+                              hotKeys.applicationEventTarget(), 0, &ref);
+  EXPECT_NE(ref, nullptr);
+
+  for (std::uint32_t modifiers : {kCmdKey, kShiftKey, 0u, kCmdKey | kShiftKey | kOptionKey}) {
+    EXPECT_EQ(desktop.pressKeys(17, modifiers), std::nullopt) << modifiers;
+  }
+  EXPECT_EQ(presses, 0);
+  EXPECT_EQ(desktop.pressKeys(17, kCmdKey | kShiftKey), kNoErr);
+  EXPECT_EQ(presses, 1);
+}
+
+TEST_F(SimDesktopTest, PasteboardKeepsTypesWithoutBytesAndRepeatedNames) {
+  desktop.pasteboard().setItems({{{{"a", toBytes("1")}, {"b", std::nullopt}, {"a", toBytes("2")}}}},
+                                "test");
+  auto items = desktop.pasteboard().pasteboardItems();
+  ASSERT_TRUE(items.has_value());
+  ASSERT_EQ(items->size(), 1u);
+  EXPECT_THAT(items->front()->types(), ElementsAre("a", "b", "a"));
+  EXPECT_EQ(items->front()->dataForType("b"), std::nullopt);
+  EXPECT_EQ(items->front()->dataForType("missing"), std::nullopt);
+
+  const Bytes bytes = toBytes("x");
+  const PasteboardEntry entry{"c", bytes};
+  desktop.pasteboard().writeItem({&entry, 1});
+  EXPECT_EQ(desktop.pasteboard().items().size(), 2u);
+}
+
+TEST_F(SimDesktopTest, LoginItemsFollowRegistrationAndTheSystemVersion) {
+  SimLoginItems& login = desktop.loginItems();
+  login.osVersion = {12, 6, 0};
+  EXPECT_FALSE(login.isOperatingSystemAtLeastVersion({13, 0, 0}));
+  login.osVersion = {13, 0, 0};
+  EXPECT_TRUE(login.isOperatingSystemAtLeastVersion({13, 0, 0}));
+  EXPECT_FALSE(login.registerMainAppService().has_value());
+  EXPECT_EQ(login.mainAppServiceStatus(), kAppServiceStatusEnabled);
+  EXPECT_FALSE(login.unregisterMainAppService().has_value());
+  EXPECT_EQ(login.mainAppServiceStatus(), kAppServiceStatusNotRegistered);
+}
+
+TEST_F(SimDesktopTest, TheSystemPromptsOnlyAProcessThatIsNotTrusted) {
+  SimAccessibility& ax = desktop.accessibility();
+  EXPECT_TRUE(ax.isProcessTrustedWithOptions(true));
+  ax.trusted = false;
+  EXPECT_FALSE(ax.isProcessTrustedWithOptions(false));
+  EXPECT_EQ(ax.prompts, 0);
+  EXPECT_FALSE(ax.isProcessTrustedWithOptions(true));
+  EXPECT_EQ(ax.prompts, 1);
+}
+
+}  // namespace
+}  // namespace brimlane::sim
