@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/services.h"
+#include "app/textio/saved_pasteboard.h"
 
 namespace brimlane {
 
@@ -58,6 +59,10 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   // Text capture and insertion.
   void updateLastActiveAppIfNeeded();
   void captureSelectionBeforeShow();
+  std::optional<std::string> getSelectionViaClipboard();
+  bool pasteTextToLastActiveApp(const std::string& text);
+  SavedPasteboard snapshotPasteboard();
+  void restoreClipboard(const SavedPasteboard& savedItems);
 
  private:
   explicit AppDelegate(Services services);
@@ -66,8 +71,23 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void presentPanel(Panel& panel);
   // Whether `app` is this host (or another copy of it).
   bool isHostApplication(const RunningApplication& app);
+  bool isProcessTrusted();
+  // Sends Command-C to the last active application and waits for its text.
+  std::optional<std::string> copySelectionFromLastActiveApp();
+  // The delayed steps of a paste-back, each knowing which paste it belongs to.
+  void pasteStep(std::uint64_t pasteNumber);
+  void restoreAfterPaste(std::uint64_t pasteNumber);
+
+  // The user's clipboard while paste-backs are under way, and the latest of
+  // them, the only one whose restore step may give it back.
+  struct PendingPaste {
+    std::shared_ptr<const SavedPasteboard> saved;
+    std::uint64_t latest = 0;
+  };
 
   Services services_;
+  std::optional<PendingPaste> pendingPaste_;
+  std::uint64_t pasteCount_ = 0;
 };
 
 }  // namespace brimlane

@@ -38,7 +38,7 @@ class Scheduler {
 
   // Runs everything due within `duration`, in deadline order; at equal
   // deadlines other processes act before the main queue. Ends at now + duration
-  // (or later, if main-queue work slept past it).
+  // or, if main-queue work slept past that, once nothing is due any more.
   void advanceBy(SimTime duration);
   // Runs what is due now.
   void runDue() { advanceBy(SimTime::zero()); }

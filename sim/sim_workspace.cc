@@ -106,8 +106,11 @@ bool SimWorkspace::activate(SimApp& app) {
     activationOrder_.push_back(&app);
     timeline_.record(Source::kWorkspace, "activate", app.name + " becomes the active application.");
     if (onActivate) onActivate(app);
-    postNotification({std::string(kWorkspaceDidActivateApplicationNotification),
-                      UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
+    if (postsActivationNotifications) {
+      postNotification(
+          {std::string(kWorkspaceDidActivateApplicationNotification),
+           UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
+    }
   }
   return true;
 }

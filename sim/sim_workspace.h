@@ -66,6 +66,9 @@ class SimWorkspace : public Workspace {
   // Delivers any notification to the observers of its name, on the main queue.
   void postNotification(Notification notification);
 
+  // Whether activations post their notification; off, the host learns of
+  // activations only by asking who is frontmost.
+  bool postsActivationNotifications = true;
   // Told of every activation, after the frontmost application changed.
   std::function<void(const SimApp&)> onActivate;
 

@@ -1,0 +1,265 @@
+// Pasting text from the UI back into the user's application.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace brimlane::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class PasteBackTest : public HostTest {
+ protected:
+  PasteBackTest() {
+    desktop.pressKeys(17, kCmdKey | kShiftKey);  // the user summons the panel from Notes
+    newKeystrokes();
+    start = desktop.now();
+    mark = desktop.timeline().events().size();
+  }
+
+  // Runs queued work until `seconds` after the start of the test's paste.
+  void runUntil(double seconds) {
+    desktop.scheduler().advanceBy(start + toSimTime(Seconds(seconds)) - desktop.now());
+  }
+  std::string pasteKey(const char* direction, const std::string& receiver) {
+    return std::string("cmd+v ") + direction + " → input stream → " + receiver;
+  }
+  // Times (since the start) of the given step of the pasteboard.
+  std::vector<double> timesOf(const std::string& event) {
+    std::vector<double> times;
+    const auto& events = desktop.timeline().events();
+    for (std::size_t i = mark; i < events.size(); ++i) {
+      if (events[i].source == Source::kPasteboard && events[i].event == event) {
+        times.push_back(toSeconds(events[i].time - start));
+      }
+    }
+    return times;
+  }
+
+  SimTime start;
+  std::size_t mark = 0;
+};
+
+TEST_F(PasteBackTest, PastesIntoTheUserApplicationAndGivesTheClipboardBack) {
+  ASSERT_TRUE(panel().isVisible());
+
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+
+  // At once: the text on the pasteboard, the panel gone, Notes in front.
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(SimPasteboardItem::plainText("rewritten")));
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+
+  runUntil(0.299);
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  runUntil(0.3);
+  EXPECT_THAT(newKeystrokes(), ElementsAre(pasteKey("down", "Notes"), pasteKey("up", "Notes")));
+  runUntil(0.35);
+  EXPECT_EQ(notes.document, "rewritten");
+
+  runUntil(0.799);
+  EXPECT_EQ(plainText(desktop.pasteboard()), "rewritten");
+  runUntil(0.8);
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+  EXPECT_EQ(desktop.accessibility().promptingChecks, 0);
+}
+
+TEST_F(PasteBackTest, UntrustedChangesNothing) {
+  desktop.accessibility().trusted = false;
+  const int changesBefore = desktop.pasteboard().changeCount();
+
+  EXPECT_FALSE(host().pasteTextToLastActiveApp("rewritten"));
+
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changesBefore);
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_EQ(desktop.workspace().frontmost(), &desktop.workspace().host());
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+  EXPECT_EQ(desktop.accessibility().prompts, 0);
+}
+
+TEST_F(PasteBackTest, WithoutARecordedApplicationChangesNothing) {
+  desktop.releaseDelegate();
+  desktop.loadMainInterface();
+  const int changesBefore = desktop.pasteboard().changeCount();
+
+  EXPECT_FALSE(host().pasteTextToLastActiveApp("rewritten"));
+
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changesBefore);
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+}
+
+TEST_F(PasteBackTest, PastesAnEmptyTextLikeAnyOther) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp(""));
+  EXPECT_EQ(plainText(desktop.pasteboard()), "");
+  runUntil(1);
+  EXPECT_THAT(newKeystrokes(), ElementsAre(pasteKey("down", "Notes"), pasteKey("up", "Notes")));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+TEST_F(PasteBackTest, TheKeystrokeGoesToWhoeverIsFrontmostWhenItIsTyped) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(0.2);
+  desktop.activate(mail);
+  runUntil(1);
+  EXPECT_THAT(newKeystrokes(), ElementsAre(pasteKey("down", "Mail"), pasteKey("up", "Mail")));
+  EXPECT_EQ(mail.document, "rewritten");
+  EXPECT_EQ(notes.document, "");
+}
+
+TEST_F(PasteBackTest, AnswersTrueEvenWhenTheApplicationHasQuit) {
+  desktop.quit(notes);
+  desktop.activate(mail);
+  desktop.activate(desktop.workspace().host());
+  ASSERT_EQ(host().lastActiveApp->processIdentifier(), mail.pid);
+  desktop.quit(mail);  // the record still names Mail
+
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(1);
+
+  EXPECT_THAT(newKeystrokes(), ElementsAre(pasteKey("down", "host"), pasteKey("up", "host")));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+TEST_F(PasteBackTest, AnEmptyClipboardLeavesThePastedTextBehind) {
+  desktop.pasteboard().setItems({}, "The user");
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(2);
+  EXPECT_EQ(notes.document, "rewritten");
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(SimPasteboardItem::plainText("rewritten")));
+}
+
+TEST_F(PasteBackTest, ASlowApplicationPastesTheRestoredClipboard) {
+  notes.pasteLatency = 600ms;
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(1);
+  EXPECT_EQ(notes.document, "user's clipboard");
+}
+
+struct GoneCase {
+  const char* name;
+  double goneAt;  // seconds after the call
+  bool keystroke;
+  friend void PrintTo(const GoneCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DelegateGoneTest : public PasteBackTest, public ::testing::WithParamInterface<GoneCase> {};
+
+TEST_P(DelegateGoneTest, NoDelayedStepActsForAGoneHost) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(GetParam().goneAt);
+  desktop.releaseDelegate();
+  runUntil(2);
+
+  if (GetParam().keystroke) {
+    EXPECT_THAT(newKeystrokes(), ElementsAre(pasteKey("down", "Notes"), pasteKey("up", "Notes")));
+  } else {
+    EXPECT_THAT(newKeystrokes(), IsEmpty());
+  }
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(SimPasteboardItem::plainText("rewritten")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DelegateGoneTest,
+                         ::testing::Values(GoneCase{"BeforeThePasteStep", 0.1, false},
+                                           GoneCase{"BeforeTheRestoreStep", 0.5, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct PasteFailureCase {
+  const char* name;
+  bool failSource;
+  std::set<std::pair<KeyCode, bool>> failEvents;
+  bool posted;
+  friend void PrintTo(const PasteFailureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PasteKeystrokeFailureTest : public PasteBackTest,
+                                  public ::testing::WithParamInterface<PasteFailureCase> {};
+
+TEST_P(PasteKeystrokeFailureTest, RestoresAtOnceWhenTheKeystrokeCannotBeMade) {
+  desktop.keyboard().failEventSource = GetParam().failSource;
+  desktop.keyboard().failKeyEvents = GetParam().failEvents;
+
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(2);
+
+  if (GetParam().posted) {
+    EXPECT_EQ(newKeystrokes().size(), 2u);
+    EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
+  } else {
+    EXPECT_THAT(newKeystrokes(), IsEmpty());
+    EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.3));
+  }
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PasteKeystrokeFailureTest,
+                         ::testing::Values(PasteFailureCase{"NoEventSource", true, {}, true},
+                                           PasteFailureCase{"NoKeyDown", false, {{9, true}}, false},
+                                           PasteFailureCase{"NoKeyUp", false, {{9, false}}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct OverlapCase {
+  double secondAfter;
+  // A second paste before the first keystroke leaves its own text for both.
+  const char* document;
+  friend void PrintTo(const OverlapCase& c, std::ostream* os) { *os << c.secondAfter << " s"; }
+};
+
+// A second paste while the first still has the user's clipboard to give back.
+class OverlappingPasteTest : public PasteBackTest,
+                             public ::testing::WithParamInterface<OverlapCase> {};
+
+TEST_P(OverlappingPasteTest, PastesTheLaterTextAndRestoresTheUsersClipboard) {
+  const OverlapCase& c = GetParam();
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("first "));
+  runUntil(c.secondAfter);
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("second "));
+  runUntil(3);
+
+  EXPECT_EQ(notes.document, c.document);
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  // The user's contents went back once, after the last paste.
+  EXPECT_THAT(timesOf("write item"), ElementsAre(c.secondAfter + 0.8));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OverlappingPasteTest,
+                         ::testing::Values(OverlapCase{0.1, "second second "},
+                                           OverlapCase{0.5, "first second "},
+                                           OverlapCase{0.79, "first second "}));
+
+TEST_F(PasteBackTest, ACaptureBetweenPasteAndRestoreKeepsTheUsersClipboard) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(0.4);
+  desktop.pressKeys(17, kCmdKey | kShiftKey);  // summoned again from Notes
+  runUntil(3);
+
+  EXPECT_EQ(desktop.engine().received().back().call.arguments, ChannelValue("selected text"));
+  EXPECT_EQ(notes.document, "rewritten");
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+TEST_F(PasteBackTest, AStaleRestoreNeverActsForALaterPaste) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("first "));
+  runUntil(0.1);
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("second "));
+  runUntil(0.35);
+  // The second paste's keystroke cannot be made: it gives the clipboard back
+  // at once, while the first paste's restore step is still queued.
+  desktop.keyboard().failKeyEvents = {{9, true}};
+  runUntil(0.45);
+  desktop.keyboard().failKeyEvents.clear();
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("third"));  // its keystroke comes at 0.8
+  runUntil(3);
+
+  EXPECT_EQ(notes.document, "second third");
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+}  // namespace
+}  // namespace brimlane::sim
