@@ -94,8 +94,8 @@ std::optional<OSStatus> SimDesktop::pressKeys(std::uint32_t keyCode, std::uint32
   return status;
 }
 
-void SimDesktop::clickStatusItem(MouseButton button) {
-  statusBar_.click(button);
+void SimDesktop::clickStatusItem(MouseButton button, const std::vector<std::string>& modifiers) {
+  statusBar_.click(button, modifiers);
   scheduler_.runDue();
 }
 

@@ -102,7 +102,7 @@ class SimDesktop {
   void activate(SimApp& app);
   void quit(SimApp& app);
   std::optional<OSStatus> pressKeys(std::uint32_t keyCode, std::uint32_t modifiers);
-  void clickStatusItem(MouseButton button);
+  void clickStatusItem(MouseButton button, const std::vector<std::string>& modifiers = {});
   // The user launches the host again while it runs.
   bool reopen(bool hasVisibleWindows = false);
 

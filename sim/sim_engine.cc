@@ -64,6 +64,9 @@ std::shared_ptr<MethodChannel> SimBinaryMessenger::methodChannelWithName(const s
 SimFlutterViewController::SimFlutterViewController(std::shared_ptr<FlutterEngine> engine)
     : engine_(std::move(engine)), view_(std::make_shared<SimView>()) {
   view_->name = "UI engine view";
+  auto surface = std::make_shared<SimView>();
+  surface->name = "UI surface";
+  view_->subviews.push_back(std::move(surface));
 }
 
 std::shared_ptr<PluginRegistrar> SimFlutterViewController::registrarForPlugin(

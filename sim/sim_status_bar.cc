@@ -60,11 +60,14 @@ std::shared_ptr<Image> SimStatusBar::imageWithSystemSymbolName(const std::string
   return std::make_shared<SimImage>(name, description);
 }
 
-void SimStatusBar::click(MouseButton mouseButton) {
+void SimStatusBar::click(MouseButton mouseButton, const std::vector<std::string>& modifiers) {
   const bool right = mouseButton == MouseButton::kRight;
-  timeline_.record(
-      Source::kUser, right ? "right click" : "left click",
-      std::string("The user ") + (right ? "right" : "left") + "-clicks the status item.");
+  std::string held;
+  for (const std::string& modifier : modifiers)
+    held += (held.empty() ? " holding " : "+") + modifier;
+  timeline_.record(Source::kUser, right ? "right click" : "left click",
+                   std::string("The user ") + (right ? "right" : "left") +
+                       "-clicks the status item" + held + ".");
   SimStatusItem* statusItem = item();
   if (!statusItem || !statusItem->simButton()) return;
   if (statusItem->menu) {

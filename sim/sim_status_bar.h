@@ -86,7 +86,7 @@ class SimStatusBar : public StatusBar {
 
   // The user releases a mouse button over the host's status item; with no
   // event, the action arrives outside any event.
-  void click(MouseButton button);
+  void click(MouseButton button, const std::vector<std::string>& modifiers = {});
   void clickWithoutEvent();
 
   // The host's status item, or nullptr.

@@ -143,7 +143,9 @@ SimPanel::SimPanel(SimWindows& server, Rect contentRect, WindowStyleMask style,
 void SimPanel::setContentViewController(std::shared_ptr<ViewController> controller) {
   log("setContentViewController");
   contentViewController = std::move(controller);
-  contentView_ = contentViewController ? contentViewController->view() : nullptr;
+  contentView_ = contentViewController && !server_.panelsLackContentView
+                     ? contentViewController->view()
+                     : nullptr;
 }
 
 void SimPanel::setTitle(const std::string& newTitle) {

@@ -139,6 +139,8 @@ class SimWindows : public Windows {
   std::shared_ptr<SimMainWindow> createMainWindow(Rect frame);
 
   Size screen{1440, 900};
+  // Panels made while this is set have no content view at all.
+  bool panelsLackContentView = false;
   // The window that takes keyboard input while the host is active.
   const void* keyWindow = nullptr;
   // Each activateConstraints call, with its constraints.
