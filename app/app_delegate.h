@@ -64,6 +64,16 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   SavedPasteboard snapshotPasteboard();
   void restoreClipboard(const SavedPasteboard& savedItems);
 
+  // System services for the UI.
+  // The silent Accessibility check: never shows the system's dialog.
+  bool isProcessTrusted();
+  // The same check, letting the system ask the user to grant the trust.
+  bool promptForAccessibilityTrust();
+  // Drags the panel along with the mouse event being handled, if any.
+  void startWindowDrag();
+  void setLaunchAtLogin(bool enabled);
+  bool isLaunchAtLoginEnabled();
+
  private:
   explicit AppDelegate(Services services);
 
@@ -71,7 +81,6 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void presentPanel(Panel& panel);
   // Whether `app` is this host (or another copy of it).
   bool isHostApplication(const RunningApplication& app);
-  bool isProcessTrusted();
   // Sends Command-C to the last active application and waits for its text.
   std::optional<std::string> copySelectionFromLastActiveApp();
   // The delayed steps of a paste-back, each knowing which paste it belongs to.

@@ -53,9 +53,4 @@ void AppDelegate::captureSelectionBeforeShow() {
   selectionChannel->invokeMethod("updateSelection", ChannelValue(*selection));
 }
 
-// The silent check: never shows the system's permission dialog.
-bool AppDelegate::isProcessTrusted() {
-  return services_.accessibility.isProcessTrustedWithOptions(/*prompt=*/false);
-}
-
 }  // namespace brimlane
