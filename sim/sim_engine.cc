@@ -100,35 +100,66 @@ void SimEngine::appDelegateDidFinishLaunching(const Notification&) {
   timeline_.record(Source::kLaunch, "finished", "The UI engine's delegate learns launch is over.");
 }
 
-UiCallOutcome SimEngine::call(const std::string& channel, MethodCall call) {
-  timeline_.record(Source::kChannel, "call",
-                   "The UI calls " + quote(call.method) + " with " + describe(call.arguments) +
-                       " on " + channel + ".");
+std::optional<DecodedReply> UiCallOutcome::reply() const {
+  if (replies.size() != 1) return std::nullopt;
+  Decoded<DecodedReply> decoded = decodeReply(replies.front());
+  if (const auto* reply = std::get_if<DecodedReply>(&decoded)) return *reply;
+  return std::nullopt;
+}
+
+UiCallOutcome SimEngine::call(const std::string& channel, const MethodCall& call) {
+  return send(channel, encodeMethodCall(call));
+}
+
+UiCallOutcome SimEngine::send(const std::string& channel, Bytes message) {
   UiCallOutcome outcome;
+  Decoded<MethodCall> decoded = decodeMethodCall(message);
+  const auto* call = std::get_if<MethodCall>(&decoded);
+  timeline_.record(Source::kChannel, "call",
+                   call ? "The UI calls " + quote(call->method) + " with " +
+                              describe(call->arguments) + " on " + channel + "."
+                        : "The UI sends " + std::to_string(message.size()) +
+                              " bytes that are no method call on " + channel + ".",
+                   toHex(message));
   const auto handler = messenger_->handlers.find(channel);
   if (handler == messenger_->handlers.end()) {
     timeline_.record(Source::kChannel, "unhandled", "Nothing on the host handles " + channel + ".");
     return outcome;
   }
   outcome.delivered = true;
-  auto answers = std::make_shared<std::vector<ChannelResult>>();
-  // A copy, so that a handler replacing itself cannot pull the rug.
-  const MethodChannel::MethodCallHandler handle = handler->second;
-  handle(call, MethodResult([this, answers](ChannelResult result) {
-           timeline_.record(Source::kChannel, "answer",
-                            "The host answers " + describe(result) + ".");
-           answers->push_back(std::move(result));
-         }));
-  outcome.answersBeforeReturn = answers->size();
-  outcome.answers = *answers;
+  auto replies = std::make_shared<std::vector<Bytes>>();
+  auto reply = [this, replies](Bytes bytes, const std::string& said) {
+    timeline_.record(Source::kChannel, "answer", said, toHex(bytes));
+    replies->push_back(std::move(bytes));
+  };
+  if (!call) {
+    // The engine cannot decode the message, so no handler ever sees it.
+    const CodecError& error = std::get<CodecError>(decoded);
+    const std::string text = error.message + " at byte " + std::to_string(error.offset);
+    reply(encodeErrorEnvelope("MALFORMED_MESSAGE", text, ChannelValue()),
+          "The engine refuses the message: " + text + ".");
+  } else {
+    // A copy, so that a handler replacing itself cannot pull the rug.
+    const MethodChannel::MethodCallHandler handle = handler->second;
+    handle(*call, MethodResult([reply](ChannelResult result) {
+      reply(encodeReply(result), "The host answers " + describe(result) + ".");
+    }));
+  }
+  outcome.repliesBeforeReturn = replies->size();
+  outcome.replies = *replies;
   return outcome;
 }
 
-void SimEngine::hostSent(const std::string& channel, MethodCall call) {
+void SimEngine::hostSent(const std::string& channel, const MethodCall& call) {
+  Bytes bytes = encodeMethodCall(call);
   timeline_.record(
       Source::kChannel, "invoke",
-      "The host sends " + quote(call.method) + " with " + describe(call.arguments) + " to the UI.");
-  received_.push_back({timeline_.events().back().time, channel, std::move(call)});
+      "The host sends " + quote(call.method) + " with " + describe(call.arguments) + " to the UI.",
+      toHex(bytes));
+  // What the UI code sees is what it decodes from the bytes.
+  Decoded<MethodCall> decoded = decodeMethodCall(bytes);
+  received_.push_back({timeline_.events().back().time, channel,
+                       std::get<MethodCall>(std::move(decoded)), std::move(bytes)});
 }
 
 std::vector<std::string> SimEngine::channelsOpened() const {

@@ -10,6 +10,7 @@
 
 #include "app/engine/flutter_embedding.h"
 #include "sim/sim_windows.h"
+#include "sim/standard_codec.h"
 #include "sim/timeline.h"
 
 namespace brimlane::sim {
@@ -20,18 +21,23 @@ struct RegisteredPlugin {
   std::string module;
 };
 
-// A call from the UI and what came back.
+// A message from the UI and what came back, as the bytes that crossed the
+// channel.
 struct UiCallOutcome {
   bool delivered = false;               // a handler was installed on the channel
-  std::vector<ChannelResult> answers;   // all answers, in order
-  std::size_t answersBeforeReturn = 0;  // answers given before the handler returned
+  std::vector<Bytes> replies;           // every reply, in order
+  std::size_t repliesBeforeReturn = 0;  // replies given before the handler returned
+
+  // The reply as the UI code reads it; nothing unless exactly one came.
+  std::optional<DecodedReply> reply() const;
 };
 
-// A call from the host to the UI.
+// A call from the host to the UI, as the UI code decoded it.
 struct UiMessage {
   SimTime time;
   std::string channel;
   MethodCall call;
+  Bytes bytes;
 };
 
 class SimBinaryMessenger;
@@ -64,7 +70,9 @@ class SimEngine : public FlutterEmbedding {
   void appDelegateDidFinishLaunching(const Notification& notification) override;
 
   // The UI code calls the host.
-  UiCallOutcome call(const std::string& channel, MethodCall call);
+  UiCallOutcome call(const std::string& channel, const MethodCall& call);
+  // The UI side sends any bytes at all on the channel.
+  UiCallOutcome send(const std::string& channel, Bytes message);
   // What the host sent to the UI, in order.
   const std::vector<UiMessage>& received() const { return received_; }
 
@@ -77,7 +85,7 @@ class SimEngine : public FlutterEmbedding {
   std::vector<std::string> channelsOpened() const;
   bool hasHandler(const std::string& channel) const;
 
-  void hostSent(const std::string& channel, MethodCall call);
+  void hostSent(const std::string& channel, const MethodCall& call);
   Timeline& timeline() { return timeline_; }
 
  private:

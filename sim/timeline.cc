@@ -30,8 +30,9 @@ std::string_view sourceName(Source source) {
   return "?";
 }
 
-void Timeline::record(Source source, std::string event, std::string details) {
-  events_.push_back({scheduler_.now(), source, std::move(event), std::move(details)});
+void Timeline::record(Source source, std::string event, std::string details, std::string wire) {
+  events_.push_back(
+      {scheduler_.now(), source, std::move(event), std::move(details), std::move(wire)});
 }
 
 std::vector<std::string> Timeline::eventsOf(Source source) const {

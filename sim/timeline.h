@@ -31,13 +31,14 @@ struct TimelineEvent {
   Source source;
   std::string event;    // a short name for the kind of step, e.g. "clear"
   std::string details;  // one plain sentence
+  std::string wire;     // for channel traffic: the message's bytes in hex
 };
 
 class Timeline {
  public:
   explicit Timeline(const Scheduler& scheduler) : scheduler_(scheduler) {}
 
-  void record(Source source, std::string event, std::string details);
+  void record(Source source, std::string event, std::string details, std::string wire = {});
 
   const std::vector<TimelineEvent>& events() const { return events_; }
   // The event names of one source, in order.

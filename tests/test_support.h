@@ -1,8 +1,10 @@
 // Helpers shared by the tests: reading the simulated desktop's timeline.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,5 +75,65 @@ class HostTest : public ::testing::Test {
  private:
   std::size_t keystrokesSeen_ = 0;
 };
+
+}  // namespace brimlane::sim
+
+namespace brimlane::sim {
+
+inline const std::string kSelectionChannel = "com.brimlane.app/selection";
+inline const std::string kSystemChannel = "com.brimlane.app/system";
+
+inline DecodedReply successReply(ChannelValue value) {
+  DecodedReply reply;
+  reply.kind = DecodedReply::Kind::kSuccess;
+  reply.value = std::move(value);
+  return reply;
+}
+
+inline DecodedReply errorReply(std::string code, std::string message) {
+  DecodedReply reply;
+  reply.kind = DecodedReply::Kind::kError;
+  reply.code = std::move(code);
+  reply.message = std::move(message);
+  return reply;
+}
+
+inline DecodedReply notImplementedReply() {
+  return DecodedReply{};
+}
+
+inline void PrintTo(const DecodedReply& reply, std::ostream* os) {
+  switch (reply.kind) {
+    case DecodedReply::Kind::kSuccess:
+      *os << "success " << describe(reply.value);
+      break;
+    case DecodedReply::Kind::kError:
+      *os << "error " << reply.code << " " << reply.message.value_or("<null>") << " "
+          << describe(reply.details);
+      break;
+    case DecodedReply::Kind::kNotImplemented:
+      *os << "not implemented";
+      break;
+  }
+}
+
+// Exactly one reply, given before the handler returned, and what it said.
+MATCHER_P(AnsweredOnceWith, expected, "") {
+  if (!arg.delivered || arg.replies.size() != 1 || arg.repliesBeforeReturn != 1) {
+    *result_listener << "got " << arg.replies.size() << " replies, " << arg.repliesBeforeReturn
+                     << " before the handler returned";
+    return false;
+  }
+  const std::optional<DecodedReply> reply = arg.reply();
+  if (!reply) {
+    *result_listener << "the reply does not decode";
+    return false;
+  }
+  if (*reply == expected) return true;
+  std::ostringstream said;
+  PrintTo(*reply, &said);
+  *result_listener << "which answered " << said.str();
+  return false;
+}
 
 }  // namespace brimlane::sim
