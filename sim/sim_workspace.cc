@@ -104,7 +104,9 @@ bool SimWorkspace::activate(SimApp& app) {
   if (frontmost() != &app) {
     std::erase(activationOrder_, &app);
     activationOrder_.push_back(&app);
-    timeline_.record(Source::kWorkspace, "activate", app.name + " becomes the active application.");
+    timeline_.record(Source::kWorkspace, "activate",
+                     (&app == host_.get() ? std::string("The host") : app.name) +
+                         " becomes the active application.");
     if (onActivate) onActivate(app);
     if (postsActivationNotifications) {
       postNotification(

@@ -1,0 +1,72 @@
+// Runs a scenario on the simulated desktop: each line is read into a command
+// (set-up, action or expectation) and run in order, and the desktop's timeline
+// is printed as it grows.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/cli/scenario_lexer.h"
+#include "sim/sim_desktop.h"
+
+namespace brimlane::sim::cli {
+
+struct OutputOptions {
+  bool json = false;    // JSON lines instead of text
+  bool wire = false;    // channel messages as hex bytes too
+  bool quiet = false;   // only failed expectations
+  bool colour = false;  // ANSI colours in the text timeline
+};
+
+class ScenarioRunner {
+ public:
+  using Command = std::function<void()>;
+
+  ScenarioRunner(std::string fileName, OutputOptions options, std::ostream& out, std::ostream& err);
+
+  // Reads one line into a command; the message says what is wrong with it.
+  // Blank and comment lines give an empty command.
+  std::variant<Command, std::string> read(int lineNumber, const std::string& line);
+  // Runs a command read from `lineNumber`, then prints what happened.
+  void run(int lineNumber, const Command& command);
+  // Prints whatever the timeline gained since the last print.
+  void flush();
+
+  int failures() const { return failures_; }
+  const std::string& fileName() const { return fileName_; }
+
+ private:
+  using Tokens = std::vector<Token>;
+  class Reader;
+
+  Command readSetUp(Reader& r);
+  Command readAction(Reader& r);
+  Command readExpectation(Reader& r);
+
+  // Records a failed expectation.
+  void fail(const std::string& expected, const std::string& got);
+  SimApp& appNamed(const std::string& name);
+  std::string clipboardText();
+  std::vector<std::string> unreadKeystrokes();
+
+  std::string fileName_;
+  OutputOptions options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  SimDesktop desktop_;
+
+  int currentLine_ = 0;
+  int failures_ = 0;
+  ProcessId nextPid_ = 501;
+  std::size_t printed_ = 0;
+  std::vector<SimPasteboardItem> userClipboard_;
+  std::optional<UiCallOutcome> lastCall_;
+  std::size_t uiRead_ = 0;
+  std::size_t keysRead_ = 0;
+  std::size_t stdoutRead_ = 0;
+};
+
+}  // namespace brimlane::sim::cli

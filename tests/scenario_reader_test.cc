@@ -1,0 +1,119 @@
+// Reading scenario lines: what the simulator accepts, and what it refuses with
+// a message a person can act on.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "sim/cli/scenario_runner.h"
+
+namespace brimlane::sim::cli {
+namespace {
+
+using ::testing::HasSubstr;
+
+class ScenarioReaderTest : public ::testing::Test {
+ protected:
+  std::string errorOf(const std::string& line) {
+    auto result = runner.read(1, line);
+    const auto* error = std::get_if<std::string>(&result);
+    return error ? *error : "";
+  }
+  // Reads and runs each line; the failures written, if any.
+  std::string run(const std::vector<std::string>& lines) {
+    int number = 0;
+    for (const std::string& line : lines) {
+      auto result = runner.read(++number, line);
+      if (const auto* error = std::get_if<std::string>(&result)) return "cannot read: " + *error;
+      runner.run(number, std::get<ScenarioRunner::Command>(result));
+    }
+    return err.str();
+  }
+
+  std::ostringstream out;
+  std::ostringstream err;
+  ScenarioRunner runner{"test.scenario", OutputOptions{.quiet = true}, out, err};
+};
+
+TEST_F(ScenarioReaderTest, AcceptsEveryKindOfLine) {
+  for (const char* line :
+       {"",
+        "   # only a comment",
+        "launch # trailing comment",
+        "macos 12.6",
+        "macos 14.0.1",
+        "host bundle none",
+        "app Notes bundle none pid 42",
+        "select Notes \"a \\\"quoted\\\" \\\\ b\"",
+        "clipboard item public.utf8-plain-text=\"x\" public.png=hex:89504E47 x.y=nodata",
+        "call selection pasteText {\"text\": [1, 2.5, -3, true, null, bytes:0A1B]}",
+        "call system setLaunchAtLogin false",
+        "send selection hex:07017800",
+        "press ctrl+option+cmd+shift+k",
+        "click status right cmd ctrl",
+        "other-app writes \"x\" after 0.3",
+        "expect menu \"Quit\" cmd+q \"Other\" none",
+        "expect keys Notes cmd+c cmd+c",
+        "expect answer error \"CODE\" \"message\"",
+        "expect answer [1, {\"k\": \"v\"}]",
+        "expect time 0.8"}) {
+    EXPECT_EQ(errorOf(line), "") << line;
+  }
+}
+
+struct RefusedCase {
+  const char* line;
+  const char* says;
+  friend void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.line; }
+};
+
+class RefusedLineTest : public ScenarioReaderTest,
+                        public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedLineTest, SaysWhatIsWrong) {
+  EXPECT_THAT(errorOf(GetParam().line), HasSubstr(GetParam().says));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RefusedLineTest,
+    ::testing::Values(RefusedCase{"summon Notes", "unknown command \"summon\""},
+                      RefusedCase{"select Notes \"open", "never closed"},
+                      RefusedCase{"select Notes \"bad \\q escape\"", "unknown escape \\q"},
+                      RefusedCase{"select Notes text", "in double quotes"},
+                      RefusedCase{"wait soon", "\"soon\""}, RefusedCase{"wait -1", "between 0 and"},
+                      RefusedCase{"wait 1 2", "unexpected \"2\""},
+                      RefusedCase{"macos twelve", "not a version"},
+                      RefusedCase{"trusted maybe", "expected yes|no"},
+                      RefusedCase{"press cmd+shift", "names no key"},
+                      RefusedCase{"press cmd+shift+t+y", "not a modifier or a key"},
+                      RefusedCase{"call selection pasteText [1, 2", "expected ']'"},
+                      RefusedCase{"call selection pasteText {\"k\" 1}", "expected ':'"},
+                      RefusedCase{"call elsewhere getSelection", "selection or system"},
+                      RefusedCase{"send selection hex:0A1", "even number of hex digits"},
+                      RefusedCase{"clipboard item text", "TYPE=VALUE"},
+                      RefusedCase{"clipboard item a=3", "must be \"text\", hex:HEX or nodata"},
+                      RefusedCase{"fail network", "expected event-source"},
+                      RefusedCase{"app host", "reserved"},
+                      RefusedCase{"app Notes pid 0", "positive"},
+                      RefusedCase{"expect weather sunny", "expected clipboard|"},
+                      RefusedCase{"expect panel open", "visible|hidden"},
+                      RefusedCase{"quit host", "only through its menu"}),
+    [](const auto& info) { return "Line" + std::to_string(info.index); });
+
+TEST_F(ScenarioReaderTest, FailedExpectationsNameTheirLine) {
+  EXPECT_EQ(run({"launch", "expect panel hidden", "expect time 0", "expect quit yes"}),
+            "test.scenario:2: expected panel hidden, got a 600 × 600 panel at (420, 150), "
+            "visible, key\n"
+            "test.scenario:4: expected quit yes, got still running\n");
+  EXPECT_EQ(runner.failures(), 2);
+}
+
+TEST_F(ScenarioReaderTest, KeysAndUiAreReadOnce) {
+  EXPECT_EQ(run({"app Notes", "select Notes \"s\"", "activate Notes", "launch", "activate Notes",
+                 "press cmd+shift+t", "expect keys Notes cmd+c", "expect keys none",
+                 "expect ui updateSelection \"s\"", "expect ui none"}),
+            "");
+}
+
+}  // namespace
+}  // namespace brimlane::sim::cli
