@@ -39,7 +39,9 @@ void Scheduler::runWorldUntil(SimTime limit) {
 
 void Scheduler::sleepMainThread(SimTime duration) {
   const SimTime wakeUp = now_ + std::max(duration, SimTime::zero());
+  sleeping_ = true;
   runWorldUntil(wakeUp);
+  sleeping_ = false;
   now_ = wakeUp;
 }
 

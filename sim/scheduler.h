@@ -47,6 +47,8 @@ class Scheduler {
   void runUntilIdle(std::size_t maxTasks = 100'000);
 
   bool mainThreadBusy() const { return mainBusy_; }
+  // True while the main thread sleeps (other processes act meanwhile).
+  bool mainThreadSleeping() const { return sleeping_; }
   std::size_t pendingMainTasks() const { return main_.size(); }
   std::size_t pendingWorldTasks() const { return world_.size(); }
   // Time until the next main-queue deadline, if any work is queued.
@@ -75,6 +77,7 @@ class Scheduler {
   SimTime now_{0};
   std::uint64_t nextSequence_ = 0;
   bool mainBusy_ = false;
+  bool sleeping_ = false;
   SimTime longestMainTask_{0};
   Queue main_;
   Queue world_;

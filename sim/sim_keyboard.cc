@@ -72,6 +72,7 @@ void SimKeyboard::deliver(PostedKey key, SimApp* receiver) {
   timeline_.record(Source::kKeyboard, describeKey(key.keyCode, key.flags, key.keyDown),
                    describeKey(key.keyCode, key.flags, key.keyDown) + " is posted " + route +
                        (receiver ? " and reaches " + receiver->name : " and reaches no one") + ".");
+  if (onPost) onPost(key);
   posted_.push_back(key);
   if (receiver) workspace_.deliverKey(*receiver, key.keyCode, key.flags, key.keyDown);
 }

@@ -2,6 +2,7 @@
 // the application it was aimed at.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -39,6 +40,9 @@ class SimKeyboard : public Keyboard {
   const std::vector<PostedKey>& posted() const { return posted_; }
   // Event sources made so far, with the state each was asked for.
   const std::vector<EventSourceState>& sourcesCreated() const { return sourcesCreated_; }
+
+  // Told of every event as it is posted, before it reaches anyone.
+  std::function<void(const PostedKey&)> onPost;
 
   // Failure injection.
   bool failEventSource = false;

@@ -127,6 +127,7 @@ void SimPasteboard::setItems(std::vector<SimPasteboardItem> items, std::string_v
   timeline_.record(Source::kPasteboard, "replaced",
                    std::string(writer) + " puts " + std::to_string(items_.size()) +
                        " item(s) on the pasteboard.");
+  if (onForeignWrite) onForeignWrite();
 }
 
 }  // namespace brimlane::sim

@@ -2,6 +2,7 @@
 // where a type may deliver no bytes and a type name may repeat.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ class SimPasteboard : public Pasteboard {
   std::vector<SimPasteboardItem> items() const;
   // Replaces the contents, as another process writing would.
   void setItems(std::vector<SimPasteboardItem> items, std::string_view writer);
+  // Told after anyone but the host (a user, an application's copy) has
+  // replaced the contents.
+  std::function<void()> onForeignWrite;
   // The platform gives no item list while this is set.
   bool failItemList = false;
 
