@@ -47,11 +47,16 @@ void SimWindowImpl<Interface>::setFrame(Rect frame, bool display) {
 }
 
 template <class Interface>
-void SimWindowImpl<Interface>::setContentSize(Size size) {
-  log("setContentSize");
-  // The top edge stays where it is, as on screen.
+void SimWindowImpl<Interface>::resizeKeepingTopEdge(Size size) {
+  // Screen coordinates grow upwards, so the origin moves to keep the top put.
   frame_.origin.y += frame_.size.height - size.height;
   frame_.size = size;
+}
+
+template <class Interface>
+void SimWindowImpl<Interface>::setContentSize(Size size) {
+  log("setContentSize");
+  resizeKeepingTopEdge(size);
   server_.timeline().record(Source::kPanel, "resize",
                             "The " + name_ + " is resized to " + formatSize(size) + ".");
 }
@@ -101,8 +106,7 @@ void SimWindowImpl<Interface>::orderOut() {
 
 template <class Interface>
 void SimWindowImpl<Interface>::userResize(Size size) {
-  frame_.origin.y += frame_.size.height - size.height;
-  frame_.size = size;
+  resizeKeepingTopEdge(size);
   server_.timeline().record(Source::kUser, "resize",
                             "The user resizes the " + name_ + " to " + formatSize(size) + ".");
 }

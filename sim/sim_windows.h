@@ -74,6 +74,7 @@ class SimWindowImpl : public Interface {
 
  protected:
   void log(std::string call) { calls_.push_back(std::move(call)); }
+  void resizeKeepingTopEdge(Size size);
 
   SimWindows& server_;
   std::string name_;
