@@ -205,9 +205,13 @@ void MacWindows::activateConstraints(std::vector<LayoutConstraint> constraints) 
   [NSLayoutConstraint activateConstraints:batch];
 }
 
+// Deprecated from macOS 14 on in favour of -activate, which macOS 11 to 13 lack.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdeprecated-declarations"
 void MacApplication::activateIgnoringOtherApps(bool ignoringOtherApps) {
   [NSApp activateIgnoringOtherApps:ignoringOtherApps];
 }
+#pragma clang diagnostic pop
 
 std::shared_ptr<Event> MacApplication::currentEvent() {
   NSEvent* event = NSApp.currentEvent;

@@ -7,7 +7,12 @@
 namespace brimlane {
 namespace {
 
+// The option is deprecated from macOS 14 on, where activation no longer takes
+// it into account; macOS 11 to 13 still do.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdeprecated-declarations"
 static_assert(kApplicationActivateIgnoringOtherApps == NSApplicationActivateIgnoringOtherApps);
+#pragma clang diagnostic pop
 
 class MacRunningApplication : public RunningApplication {
  public:
