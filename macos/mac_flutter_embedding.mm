@@ -1,0 +1,281 @@
+// The UI engine over FlutterMacOS: FlutterViewController and its engine,
+// FlutterMethodChannel with values converted both ways, and plug-in classes
+// found at run time.
+#include "macos/mac_flutter_embedding.h"
+
+#import <FlutterMacOS/FlutterMacOS.h>
+
+#include <cstring>
+
+#include "macos/mac_conversions.h"
+#include "macos/mac_windows.h"
+
+// The engine's Objective-C classes have the same names as the seam's C++
+// interfaces; inside the wrappers, which derive from those interfaces, the
+// plain names would mean the C++ ones.
+using NativeFlutterViewController = FlutterViewController;
+using NativeFlutterEngine = FlutterEngine;
+
+namespace {
+
+template <class Element>
+std::vector<Element> elementsOf(NSData* data) {
+  std::vector<Element> elements(data.length / sizeof(Element));
+  if (!elements.empty())
+    std::memcpy(elements.data(), data.bytes, elements.size() * sizeof(Element));
+  return elements;
+}
+
+template <class Element>
+NSData* dataOf(const std::vector<Element>& elements) {
+  return [NSData dataWithBytes:elements.data() length:elements.size() * sizeof(Element)];
+}
+
+brimlane::ChannelValue toChannelValue(id value);
+
+brimlane::ChannelValue numberToChannelValue(NSNumber* number) {
+  // The codec's booleans arrive as NSNumbers too; only their Core Foundation
+  // type tells them from the integers 0 and 1.
+  if (CFGetTypeID((__bridge CFTypeRef)number) == CFBooleanGetTypeID()) {
+    return static_cast<bool>(number.boolValue);
+  }
+  switch (number.objCType[0]) {
+    case 'f':
+    case 'd':
+      return number.doubleValue;
+    case 'c':
+    case 'C':
+    case 's':
+    case 'S':
+    case 'i':
+      return static_cast<std::int32_t>(number.intValue);
+    default:
+      return static_cast<std::int64_t>(number.longLongValue);
+  }
+}
+
+brimlane::ChannelValue typedDataToChannelValue(FlutterStandardTypedData* typedData) {
+  switch (typedData.type) {
+    case FlutterStandardDataTypeUInt8:
+      return elementsOf<std::uint8_t>(typedData.data);
+    case FlutterStandardDataTypeInt32:
+      return elementsOf<std::int32_t>(typedData.data);
+    case FlutterStandardDataTypeInt64:
+      return elementsOf<std::int64_t>(typedData.data);
+    case FlutterStandardDataTypeFloat32:
+      return elementsOf<float>(typedData.data);
+    case FlutterStandardDataTypeFloat64:
+      return elementsOf<double>(typedData.data);
+  }
+  return brimlane::ChannelValue();
+}
+
+// What the codec decoded, as the seam's value. Nothing else arrives from the
+// standard codec; anything that does becomes null.
+brimlane::ChannelValue toChannelValue(id value) {
+  if (!value || value == NSNull.null) return brimlane::ChannelValue();
+  if ([value isKindOfClass:[NSNumber class]]) return numberToChannelValue(value);
+  if ([value isKindOfClass:[NSString class]]) return brimlane::toString(value);
+  if ([value isKindOfClass:[FlutterStandardTypedData class]]) return typedDataToChannelValue(value);
+  if ([value isKindOfClass:[NSArray class]]) {
+    NSArray* array = value;
+    brimlane::ChannelList list;
+    for (id element in array) list.push_back(toChannelValue(element));
+    return list;
+  }
+  if ([value isKindOfClass:[NSDictionary class]]) {
+    NSDictionary* dictionary = value;
+    brimlane::ChannelMap map;
+    for (id key in dictionary)
+      map.emplace_back(toChannelValue(key), toChannelValue(dictionary[key]));
+    return map;
+  }
+  return brimlane::ChannelValue();
+}
+
+// The seam's value as the codec encodes it; null is NSNull, which also fits
+// inside arrays and dictionaries.
+id toObjC(const brimlane::ChannelValue& value) {
+  if (const auto* flag = std::get_if<bool>(&value)) return *flag ? @YES : @NO;
+  if (const auto* number = std::get_if<std::int32_t>(&value)) {
+    return [NSNumber numberWithInt:*number];
+  }
+  if (const auto* number = std::get_if<std::int64_t>(&value)) {
+    return [NSNumber numberWithLongLong:*number];
+  }
+  if (const auto* number = std::get_if<double>(&value)) return [NSNumber numberWithDouble:*number];
+  if (const auto* string = std::get_if<std::string>(&value)) return brimlane::toNSString(*string);
+  if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&value)) {
+    return [FlutterStandardTypedData typedDataWithBytes:dataOf(*bytes)];
+  }
+  if (const auto* numbers = std::get_if<std::vector<std::int32_t>>(&value)) {
+    return [FlutterStandardTypedData typedDataWithInt32:dataOf(*numbers)];
+  }
+  if (const auto* numbers = std::get_if<std::vector<std::int64_t>>(&value)) {
+    return [FlutterStandardTypedData typedDataWithInt64:dataOf(*numbers)];
+  }
+  if (const auto* numbers = std::get_if<std::vector<double>>(&value)) {
+    return [FlutterStandardTypedData typedDataWithFloat64:dataOf(*numbers)];
+  }
+  if (const auto* numbers = std::get_if<std::vector<float>>(&value)) {
+    return [FlutterStandardTypedData typedDataWithFloat32:dataOf(*numbers)];
+  }
+  if (const auto* list = std::get_if<brimlane::ChannelList>(&value)) {
+    NSMutableArray* array = [NSMutableArray arrayWithCapacity:list->size()];
+    for (const brimlane::ChannelValue& element : *list) [array addObject:toObjC(element)];
+    return array;
+  }
+  if (const auto* map = std::get_if<brimlane::ChannelMap>(&value)) {
+    NSMutableDictionary* dictionary = [NSMutableDictionary dictionaryWithCapacity:map->size()];
+    for (const auto& [key, element] : *map) dictionary[toObjC(key)] = toObjC(element);
+    return dictionary;
+  }
+  return NSNull.null;
+}
+
+id toObjCOrNil(const brimlane::ChannelValue& value) {
+  return value.isNull() ? nil : toObjC(value);
+}
+
+// The answer as the result callback takes it.
+id toFlutterResult(const brimlane::ChannelResult& result) {
+  if (const auto* flag = std::get_if<bool>(&result)) return *flag ? @YES : @NO;
+  if (const auto* string = std::get_if<std::string>(&result)) return brimlane::toNSString(*string);
+  if (const auto* error = std::get_if<brimlane::ChannelError>(&result)) {
+    return [FlutterError errorWithCode:brimlane::toNSString(error->code)
+                               message:error->message ? brimlane::toNSString(*error->message) : nil
+                               details:toObjCOrNil(error->details)];
+  }
+  if (std::holds_alternative<brimlane::NotImplemented>(result)) return FlutterMethodNotImplemented;
+  return nil;
+}
+
+class MacMethodChannel : public brimlane::MethodChannel {
+ public:
+  explicit MacMethodChannel(FlutterMethodChannel* channel) : channel_(channel) {}
+
+  void setMethodCallHandler(MethodCallHandler handler) override {
+    if (!handler) {
+      [channel_ setMethodCallHandler:nil];
+      return;
+    }
+    __block MethodCallHandler handle = std::move(handler);
+    [channel_ setMethodCallHandler:^(FlutterMethodCall* call, FlutterResult result) {
+      handle(brimlane::MethodCall{brimlane::toString(call.method), toChannelValue(call.arguments)},
+             brimlane::MethodResult(
+                 [result](brimlane::ChannelResult answer) { result(toFlutterResult(answer)); }));
+    }];
+  }
+
+  void invokeMethod(const std::string& method, brimlane::ChannelValue arguments) override {
+    [channel_ invokeMethod:brimlane::toNSString(method) arguments:toObjCOrNil(arguments)];
+  }
+
+ private:
+  FlutterMethodChannel* channel_;
+};
+
+class MacBinaryMessenger : public brimlane::BinaryMessenger {
+ public:
+  explicit MacBinaryMessenger(id<FlutterBinaryMessenger> messenger) : messenger_(messenger) {}
+
+  std::shared_ptr<brimlane::MethodChannel> methodChannelWithName(const std::string& name) override {
+    FlutterMethodChannel* channel =
+        [FlutterMethodChannel methodChannelWithName:brimlane::toNSString(name)
+                                    binaryMessenger:messenger_];
+    if (!channel) return nullptr;
+    return std::make_shared<MacMethodChannel>(channel);
+  }
+
+ private:
+  id<FlutterBinaryMessenger> messenger_;
+};
+
+class MacFlutterEngine : public brimlane::FlutterEngine {
+ public:
+  explicit MacFlutterEngine(NativeFlutterEngine* engine) : messenger_(engine.binaryMessenger) {}
+
+  brimlane::BinaryMessenger& binaryMessenger() override { return messenger_; }
+
+ private:
+  MacBinaryMessenger messenger_;
+};
+
+class MacPluginRegistrar : public brimlane::PluginRegistrar {
+ public:
+  explicit MacPluginRegistrar(id<FlutterPluginRegistrar> registrar) : registrar_(registrar) {}
+  id<FlutterPluginRegistrar> registrar() const { return registrar_; }
+
+ private:
+  id<FlutterPluginRegistrar> registrar_;
+};
+
+class MacFlutterViewController : public brimlane::FlutterViewController,
+                                 public brimlane::NativeViewController {
+ public:
+  explicit MacFlutterViewController(NativeFlutterViewController* controller)
+      : controller_(controller), engine_(std::make_shared<MacFlutterEngine>(controller.engine)) {}
+
+  std::shared_ptr<brimlane::View> view() override { return brimlane::wrapView(controller_.view); }
+  std::shared_ptr<brimlane::FlutterEngine> engine() override { return engine_; }
+  void setBackgroundColor(brimlane::Color color) override {
+    controller_.backgroundColor = brimlane::toNSColor(color);
+  }
+  std::shared_ptr<brimlane::PluginRegistrar> registrarForPlugin(const std::string& key) override {
+    id<FlutterPluginRegistrar> registrar =
+        [controller_ registrarForPlugin:brimlane::toNSString(key)];
+    if (!registrar) return nullptr;
+    return std::make_shared<MacPluginRegistrar>(registrar);
+  }
+  NSViewController* nsViewController() const override { return controller_; }
+
+ private:
+  NativeFlutterViewController* controller_;
+  std::shared_ptr<MacFlutterEngine> engine_;
+};
+
+std::shared_ptr<brimlane::FlutterViewController> makeViewController() {
+  // The default project: the UI code and assets bundled in App.framework.
+  return std::make_shared<MacFlutterViewController>([[FlutterViewController alloc] init]);
+}
+
+void registerPluginClass(const brimlane::GeneratedPlugin& plugin,
+                         brimlane::PluginRegistrar& registrar) {
+  NSString* className = brimlane::toNSString(plugin.key);
+  // A Swift class is known to the runtime by its module-qualified name, an
+  // Objective-C one (or a Swift one that names itself) by its bare name.
+  NSString* qualifiedName =
+      [NSString stringWithFormat:@"%@.%@", brimlane::toNSString(plugin.module), className];
+  Class pluginClass = NSClassFromString(qualifiedName) ?: NSClassFromString(className);
+  const bool registrable =
+      pluginClass && [pluginClass respondsToSelector:@selector(registerWithRegistrar:)];
+  // The host builds without the plug-ins' headers, so only the bundle can
+  // tell whether one is there; without it the UI runs on without the plug-in.
+  NSCAssert(registrable, @"The plug-in %@ is not in the application bundle", className);
+  const auto* native = dynamic_cast<const MacPluginRegistrar*>(&registrar);
+  if (!registrable || !native) return;
+  [pluginClass registerWithRegistrar:native->registrar()];
+}
+
+}  // namespace
+
+namespace brimlane {
+
+std::shared_ptr<FlutterViewController> MacFlutterEmbedding::createViewController() {
+  return makeViewController();
+}
+
+void MacFlutterEmbedding::registerPlugin(const GeneratedPlugin& plugin,
+                                         PluginRegistrar& registrar) {
+  registerPluginClass(plugin, registrar);
+}
+
+void MacFlutterEmbedding::appDelegateDidFinishLaunching(const Notification& /*notification*/) {
+  // The handler carries the original notification object; the seam's copy of
+  // it could not be turned back into one.
+  void (^handler)(void) = baseDidFinishLaunching_;
+  baseDidFinishLaunching_ = nullptr;
+  if (handler) handler();
+}
+
+}  // namespace brimlane

@@ -1,0 +1,13 @@
+// The process's standard output. Objective-C++ only, like the rest of macos/.
+#pragma once
+
+#include "app/platform/standard_output.h"
+
+namespace brimlane {
+
+class MacStandardOutput : public StandardOutput {
+ public:
+  void writeLine(std::string_view line) override;
+};
+
+}  // namespace brimlane

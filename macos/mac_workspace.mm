@@ -1,0 +1,101 @@
+// Workspace over NSWorkspace (frontmost application, its notification centre),
+// NSRunningApplication and NSBundle.mainBundle.
+#include "macos/mac_workspace.h"
+
+#include "macos/mac_conversions.h"
+
+namespace brimlane {
+namespace {
+
+// The option is deprecated from macOS 14 on, where activation no longer takes
+// it into account; macOS 11 to 13 still do.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdeprecated-declarations"
+static_assert(kApplicationActivateIgnoringOtherApps == NSApplicationActivateIgnoringOtherApps);
+#pragma clang diagnostic pop
+
+class MacRunningApplication : public RunningApplication {
+ public:
+  explicit MacRunningApplication(NSRunningApplication* application) : application_(application) {}
+
+  std::optional<std::string> bundleIdentifier() const override {
+    return toOptionalString(application_.bundleIdentifier);
+  }
+  ProcessId processIdentifier() const override { return application_.processIdentifier; }
+  bool activateWithOptions(ApplicationActivationOptions options) override {
+    return [application_ activateWithOptions:static_cast<NSApplicationActivationOptions>(options)];
+  }
+
+ private:
+  NSRunningApplication* application_;
+};
+
+}  // namespace
+
+Notification toNotification(NSNotification* notification) {
+  Notification converted{toString(notification.name), std::nullopt};
+  NSDictionary* userInfo = notification.userInfo;
+  if (!userInfo) return converted;
+  converted.userInfo.emplace();
+  for (id key in userInfo) {
+    if (![key isKindOfClass:[NSString class]]) continue;
+    id value = userInfo[key];
+    if ([value isKindOfClass:[NSRunningApplication class]]) {
+      converted.userInfo->emplace(toString(key), std::make_shared<MacRunningApplication>(value));
+    } else {
+      converted.userInfo->emplace(toString(key),
+                                  OtherObject{toString(NSStringFromClass([value class]))});
+    }
+  }
+  return converted;
+}
+
+}  // namespace brimlane
+
+// Receives one notification name for one observer of the seam.
+@interface BrimlaneNotificationObserver : NSObject
+- (instancetype)initWithObserver:(brimlane::Workspace::Observer)observer;
+- (void)notificationPosted:(NSNotification*)notification;
+@end
+
+@implementation BrimlaneNotificationObserver {
+  brimlane::Workspace::Observer _observer;
+}
+
+- (instancetype)initWithObserver:(brimlane::Workspace::Observer)observer {
+  self = [super init];
+  if (self) _observer = std::move(observer);
+  return self;
+}
+
+- (void)notificationPosted:(NSNotification*)notification {
+  if (_observer) _observer(brimlane::toNotification(notification));
+}
+
+@end
+
+namespace brimlane {
+
+MacWorkspace::MacWorkspace() : observers_([NSMutableArray array]) {}
+
+std::shared_ptr<RunningApplication> MacWorkspace::frontmostApplication() {
+  NSRunningApplication* application = NSWorkspace.sharedWorkspace.frontmostApplication;
+  if (!application) return nullptr;
+  return std::make_shared<MacRunningApplication>(application);
+}
+
+void MacWorkspace::addObserver(std::string_view name, Observer observer) {
+  BrimlaneNotificationObserver* receiver =
+      [[BrimlaneNotificationObserver alloc] initWithObserver:std::move(observer)];
+  [observers_ addObject:receiver];
+  [NSWorkspace.sharedWorkspace.notificationCenter addObserver:receiver
+                                                     selector:@selector(notificationPosted:)
+                                                         name:toNSString(name)
+                                                       object:nil];
+}
+
+std::optional<std::string> MacWorkspace::mainBundleIdentifier() {
+  return toOptionalString(NSBundle.mainBundle.bundleIdentifier);
+}
+
+}  // namespace brimlane
