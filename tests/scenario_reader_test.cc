@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 class ScenarioReaderTest : public ::testing::Test {
  protected:
   std::string errorOf(const std::string& line) {
-    auto result = runner.read(1, line);
+    auto result = runner.read(line);
     const auto* error = std::get_if<std::string>(&result);
     return error ? *error : "";
   }
@@ -23,7 +23,8 @@ class ScenarioReaderTest : public ::testing::Test {
   std::string run(const std::vector<std::string>& lines) {
     int number = 0;
     for (const std::string& line : lines) {
-      auto result = runner.read(++number, line);
+      auto result = runner.read(line);
+      ++number;
       if (const auto* error = std::get_if<std::string>(&result)) return "cannot read: " + *error;
       runner.run(number, std::get<ScenarioRunner::Command>(result));
     }

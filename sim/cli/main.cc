@@ -66,7 +66,7 @@ int runLines(ScenarioRunner& runner, std::istream& in, Reading reading) {
   int number = 0;
   while (std::getline(in, line)) {
     ++number;
-    auto command = runner.read(number, line);
+    auto command = runner.read(line);
     if (const auto* error = std::get_if<std::string>(&command)) {
       std::cerr << runner.fileName() << ":" << number << ": cannot read: " << *error << "\n";
       if (reading == Reading::kInteractive) continue;

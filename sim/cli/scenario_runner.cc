@@ -228,8 +228,7 @@ ScenarioRunner::ScenarioRunner(std::string fileName, OutputOptions options, std:
                                std::ostream& err)
     : fileName_(std::move(fileName)), options_(options), out_(out), err_(err) {}
 
-std::variant<ScenarioRunner::Command, std::string> ScenarioRunner::read(int lineNumber,
-                                                                        const std::string& line) {
+std::variant<ScenarioRunner::Command, std::string> ScenarioRunner::read(const std::string& line) {
   std::variant<std::vector<Token>, LexError> lexed = lex(line);
   if (const auto* error = std::get_if<LexError>(&lexed)) return error->message;
   Reader reader(std::get<std::vector<Token>>(std::move(lexed)));
@@ -244,7 +243,6 @@ std::variant<ScenarioRunner::Command, std::string> ScenarioRunner::read(int line
       if (!command) command = readAction(reader);
     }
     reader.end();
-    (void)lineNumber;
     return command;
   } catch (const ReadError& error) {
     return std::string(error.what());

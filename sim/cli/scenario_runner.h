@@ -29,7 +29,7 @@ class ScenarioRunner {
 
   // Reads one line into a command; the message says what is wrong with it.
   // Blank and comment lines give an empty command.
-  std::variant<Command, std::string> read(int lineNumber, const std::string& line);
+  std::variant<Command, std::string> read(const std::string& line);
   // Runs a command read from `lineNumber`, then prints what happened.
   void run(int lineNumber, const Command& command);
   // Prints whatever the timeline gained since the last print.
