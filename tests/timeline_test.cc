@@ -1,5 +1,5 @@
-// The simulated desktop's record of events, and what it keeps when told to
-// keep only the latest.
+// The simulated desktop's record of events: what it keeps when told to keep
+// only the latest, and the sentences the pasteboard writes into it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +7,14 @@
 
 namespace brimlane::sim {
 namespace {
+
+using ::testing::ElementsAre;
+
+std::vector<std::string> details(const Timeline& timeline) {
+  std::vector<std::string> result;
+  for (const TimelineEvent& e : timeline.events()) result.push_back(e.details);
+  return result;
+}
 
 TEST(TimelineTest, KeepsEverythingUnlessToldOtherwise) {
   Scheduler scheduler;
@@ -44,6 +52,21 @@ TEST(TimelineTest, KeepingEverythingAgainStopsDropping) {
   EXPECT_EQ(timeline.dropped(), dropped);
   EXPECT_EQ(timeline.events().back().details, "19");
   EXPECT_EQ(timeline.events().size(), 20 - dropped);
+}
+
+TEST(TimelineTest, AWrittenItemIsDescribedByItsTypes) {
+  Scheduler scheduler;
+  Timeline timeline(scheduler);
+  SimPasteboard pasteboard(timeline);
+  const Bytes bytes = toBytes("text");
+  const PasteboardEntry two[] = {{"public.utf8-plain-text", bytes}, {"public.html", bytes}};
+  const PasteboardEntry unnamed[] = {{"", bytes}};
+  pasteboard.writeItem(two);
+  pasteboard.writeItem({});
+  pasteboard.writeItem(unnamed);
+  EXPECT_THAT(details(timeline),
+              ElementsAre("An item is written: public.utf8-plain-text, public.html.",
+                          "An item is written: no types.", "An item is written: no types."));
 }
 
 }  // namespace
