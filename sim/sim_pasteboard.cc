@@ -29,13 +29,23 @@ class ListedItem : public PasteboardItem {
   std::shared_ptr<const SimPasteboardItem> item_;
 };
 
-std::string describe(const SimPasteboardItem& item) {
+// "An item is written: a, b." in one allocation: a restore writes every item
+// of the user's clipboard, and this runs for each of them.
+std::string describeWrite(const SimPasteboardItem& item) {
+  constexpr std::string_view kPrefix = "An item is written: ";
+  constexpr std::string_view kNoTypes = "no types";
+  std::size_t size = kPrefix.size() + kNoTypes.size() + 1;
+  for (const SimPasteboardType& t : item.types) size += t.type.size() + 2;
   std::string text;
+  text.reserve(size);
+  text += kPrefix;
   for (const SimPasteboardType& t : item.types) {
-    if (!text.empty()) text += ", ";
+    if (text.size() > kPrefix.size()) text += ", ";
     text += t.type;
   }
-  return text.empty() ? "no types" : text;
+  if (text.size() == kPrefix.size()) text += kNoTypes;
+  text += '.';
+  return text;
 }
 
 }  // namespace
@@ -64,6 +74,7 @@ void SimPasteboard::clearContents() {
 
 void SimPasteboard::writeItem(std::span<const PasteboardEntry> entries) {
   auto item = std::make_shared<SimPasteboardItem>();
+  item->types.reserve(entries.size());
   for (const PasteboardEntry& entry : entries) {
     bytesWritten_ += entry.data.size();
     Bytes bytes(entry.data.begin(), entry.data.end());
@@ -77,8 +88,7 @@ void SimPasteboard::writeItem(std::span<const PasteboardEntry> entries) {
     }
   }
   ++changeCount_;
-  timeline_.record(Source::kPasteboard, "write item",
-                   "An item is written: " + describe(*item) + ".");
+  timeline_.record(Source::kPasteboard, "write item", describeWrite(*item));
   items_.push_back(std::move(item));
 }
 

@@ -12,11 +12,12 @@ SavedPasteboard AppDelegate::snapshotPasteboard() {
   saved.reserve(items->size());
   for (const std::unique_ptr<PasteboardItem>& item : *items) {
     SavedPasteboardItem entries;
-    for (const std::string& type : item->types()) {
+    for (std::string& type : item->types()) {
       // A type the owner cannot deliver is skipped; a repeated name keeps the
-      // bytes read last.
+      // bytes read last. The name is read first and then moved into the
+      // snapshot: the list of names is ours and not needed afterwards.
       if (std::optional<Bytes> bytes = item->dataForType(type)) {
-        entries.insert_or_assign(type, WipedBytes(std::move(*bytes)));
+        entries.insert_or_assign(std::move(type), WipedBytes(std::move(*bytes)));
       }
     }
     if (!entries.empty()) saved.push_back(std::move(entries));
