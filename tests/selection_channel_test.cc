@@ -11,15 +11,12 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const DecodedReply kNull = successReply(ChannelValue());
-const DecodedReply kTrue = successReply(ChannelValue(true));
-const DecodedReply kFalse = successReply(ChannelValue(false));
 const DecodedReply kTextRequired = errorReply("INVALID_ARGUMENT", "Text argument required");
 
 class SelectionChannelTest : public HostTest {
  protected:
   UiCallOutcome call(const std::string& method, ChannelValue arguments = ChannelValue()) {
-    return desktop.engine().call(kSelectionChannel, MethodCall{method, std::move(arguments)});
+    return callChannel(kSelectionChannel, method, std::move(arguments));
   }
 };
 

@@ -10,15 +10,12 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const DecodedReply kNull = successReply(ChannelValue());
-const DecodedReply kTrue = successReply(ChannelValue(true));
-const DecodedReply kFalse = successReply(ChannelValue(false));
 const DecodedReply kBooleanRequired = errorReply("INVALID_ARGUMENT", "Boolean argument required");
 
 class SystemChannelTest : public HostTest {
  protected:
   UiCallOutcome call(const std::string& method, ChannelValue arguments = ChannelValue()) {
-    return desktop.engine().call(kSystemChannel, MethodCall{method, std::move(arguments)});
+    return callChannel(kSystemChannel, method, std::move(arguments));
   }
   SimLoginItems& login() { return desktop.loginItems(); }
 };

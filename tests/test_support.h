@@ -65,6 +65,11 @@ class HostTest : public ::testing::Test {
     }
     return keys;
   }
+  // The UI code calls the host on a channel.
+  UiCallOutcome callChannel(const std::string& channel, const std::string& method,
+                            ChannelValue arguments) {
+    return desktop.engine().call(channel, MethodCall{method, std::move(arguments)});
+  }
   // Seconds of virtual time since the start.
   double seconds() const { return toSeconds(desktop.now()); }
 
