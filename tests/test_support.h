@@ -107,6 +107,10 @@ inline DecodedReply notImplementedReply() {
   return DecodedReply{};
 }
 
+inline const DecodedReply kNull = successReply(ChannelValue());
+inline const DecodedReply kTrue = successReply(ChannelValue(true));
+inline const DecodedReply kFalse = successReply(ChannelValue(false));
+
 inline void PrintTo(const DecodedReply& reply, std::ostream* os) {
   switch (reply.kind) {
     case DecodedReply::Kind::kSuccess:
