@@ -169,16 +169,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, DelegateGoneTest,
                                            GoneCase{"BeforeTheRestoreStep", 0.5, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-struct PasteFailureCase {
-  const char* name;
-  bool failSource;
-  std::set<std::pair<KeyCode, bool>> failEvents;
-  bool posted;
-  friend void PrintTo(const PasteFailureCase& c, std::ostream* os) { *os << c.name; }
-};
-
 class PasteKeystrokeFailureTest : public PasteBackTest,
-                                  public ::testing::WithParamInterface<PasteFailureCase> {};
+                                  public ::testing::WithParamInterface<KeystrokeFailureCase> {};
 
 TEST_P(PasteKeystrokeFailureTest, RestoresAtOnceWhenTheKeystrokeCannotBeMade) {
   desktop.keyboard().failEventSource = GetParam().failSource;
@@ -197,11 +189,12 @@ TEST_P(PasteKeystrokeFailureTest, RestoresAtOnceWhenTheKeystrokeCannotBeMade) {
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PasteKeystrokeFailureTest,
-                         ::testing::Values(PasteFailureCase{"NoEventSource", true, {}, true},
-                                           PasteFailureCase{"NoKeyDown", false, {{9, true}}, false},
-                                           PasteFailureCase{"NoKeyUp", false, {{9, false}}, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PasteKeystrokeFailureTest,
+    ::testing::Values(KeystrokeFailureCase{"NoEventSource", true, {}, true},
+                      KeystrokeFailureCase{"NoKeyDown", false, {{9, true}}, false},
+                      KeystrokeFailureCase{"NoKeyUp", false, {{9, false}}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct OverlapCase {
   double secondAfter;

@@ -111,14 +111,6 @@ TEST_F(SelectionCaptureTest, AnEmptyClipboardIsNotRestoredOverTheCapture) {
   EXPECT_EQ(plainText(desktop.pasteboard()), "selected text");
 }
 
-struct KeystrokeFailureCase {
-  const char* name;
-  bool failSource;
-  std::set<std::pair<KeyCode, bool>> failEvents;
-  bool posted;
-  friend void PrintTo(const KeystrokeFailureCase& c, std::ostream* os) { *os << c.name; }
-};
-
 class CopyKeystrokeFailureTest : public SelectionCaptureTest,
                                  public ::testing::WithParamInterface<KeystrokeFailureCase> {};
 

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,6 +85,15 @@ class HostTest : public ::testing::Test {
 }  // namespace brimlane::sim
 
 namespace brimlane::sim {
+
+// A keystroke that cannot be made, and whether one is posted all the same.
+struct KeystrokeFailureCase {
+  const char* name;
+  bool failSource;
+  std::set<std::pair<KeyCode, bool>> failEvents;
+  bool posted;
+  friend void PrintTo(const KeystrokeFailureCase& c, std::ostream* os) { *os << c.name; }
+};
 
 inline const std::string kSelectionChannel = "com.brimlane.app/selection";
 inline const std::string kSystemChannel = "com.brimlane.app/system";
