@@ -17,6 +17,7 @@ class SimRunningApplication : public RunningApplication {
 
   std::optional<std::string> bundleIdentifier() const override { return app_->bundleIdentifier; }
   ProcessId processIdentifier() const override { return app_->pid; }
+  bool isTerminated() const override { return !app_->running; }
   bool activateWithOptions(ApplicationActivationOptions) override {
     return workspace_.activate(*app_);
   }
@@ -104,17 +105,20 @@ bool SimWorkspace::activate(SimApp& app) {
   if (frontmost() != &app) {
     std::erase(activationOrder_, &app);
     activationOrder_.push_back(&app);
-    timeline_.record(Source::kWorkspace, "activate",
-                     (&app == host_.get() ? std::string("The host") : app.name) +
-                         " becomes the active application.");
-    if (onActivate) onActivate(app);
-    if (postsActivationNotifications) {
-      postNotification(
-          {std::string(kWorkspaceDidActivateApplicationNotification),
-           UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
-    }
+    announceActivation(app);
   }
   return true;
+}
+
+void SimWorkspace::announceActivation(SimApp& app) {
+  timeline_.record(Source::kWorkspace, "activate",
+                   (&app == host_.get() ? std::string("The host") : app.name) +
+                       " becomes the active application.");
+  if (onActivate) onActivate(app);
+  if (postsActivationNotifications) {
+    postNotification({std::string(kWorkspaceDidActivateApplicationNotification),
+                      UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
+  }
 }
 
 void SimWorkspace::quit(SimApp& app) {
@@ -123,7 +127,9 @@ void SimWorkspace::quit(SimApp& app) {
   app.running = false;
   std::erase(activationOrder_, &app);
   timeline_.record(Source::kWorkspace, "quit", app.name + " quits.");
-  if (wasFrontmost && frontmost()) activate(*frontmost());
+  // The system brings the previous application forward, and says so like
+  // any other activation.
+  if (wasFrontmost && frontmost()) announceActivation(*frontmost());
 }
 
 void SimWorkspace::postNotification(Notification notification) {

@@ -76,6 +76,9 @@ class SimWorkspace : public Workspace {
   void deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t flags, bool keyDown);
 
  private:
+  // Tells the timeline and the observers that `app` is now in front.
+  void announceActivation(SimApp& app);
+
   struct ObserverEntry {
     std::string name;
     Observer observer;

@@ -181,6 +181,22 @@ TEST_F(SelectionCaptureTest, WithoutARecordedApplicationClearsAndRestoresAtOnce)
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
 
+TEST_F(SelectionCaptureTest, ARecordedApplicationThatHasQuitIsNotEvenTried) {
+  host().showPanel();
+  desktop.quit(notes);  // the host is in front: the record still names Notes
+  ASSERT_EQ(host().lastActiveApp->processIdentifier(), notes.pid);
+  const int changesBefore = desktop.pasteboard().changeCount();
+
+  EXPECT_EQ(host().getSelectionViaClipboard(), std::nullopt);
+  host().captureSelectionBeforeShow();
+
+  EXPECT_EQ(desktop.now(), 0s);
+  EXPECT_THAT(desktop.thread().sleeps, IsEmpty());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changesBefore);
+  EXPECT_THAT(uiReceived(), IsEmpty());
+}
+
 TEST_F(SelectionCaptureTest, SummonHandsTheSelectionToTheUiBeforeThePanelAppears) {
   host().hidePanel();
   const std::size_t before = desktop.timeline().events().size();

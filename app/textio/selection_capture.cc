@@ -16,6 +16,9 @@ constexpr Seconds kCopyPollInterval{0.1};
 }  // namespace
 
 std::optional<std::string> AppDelegate::getSelectionViaClipboard() {
+  // No process to copy from: borrowing the clipboard and waiting a second for
+  // a copy that cannot come would only cost the user time.
+  if (lastActiveApp && lastActiveApp->isTerminated()) return std::nullopt;
   const SavedPasteboard saved = snapshotPasteboard();
   // Cleared even when nothing will be copied, so that whatever text was on the
   // pasteboard before can never be mistaken for the selection.

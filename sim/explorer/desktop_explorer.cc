@@ -84,7 +84,10 @@ DesktopExplorer::DesktopExplorer(ChoiceSource& choices) : choices_(choices) {
       check(key.pid && host && host->lastActiveApp &&
                 host->lastActiveApp->processIdentifier() == *key.pid,
             "Command-C went to a process other than the recorded application's");
+      check(!host || !host->lastActiveApp || !host->lastActiveApp->isTerminated(),
+            "Command-C was posted to an application that has quit");
     }
+    if (!key.pid && key.keyDown) checkPasteTarget();
   };
   desktop_.pasteboard().onForeignWrite = [this] {
     if (desktop_.scheduler().mainThreadSleeping()) {
@@ -118,6 +121,22 @@ void DesktopExplorer::check(bool holds, const std::string& broken) {
     std::snprintf(time, sizeof time, "%.3f", toSeconds(desktop_.now()));
     broken_ = broken + " (at " + time + " s, step " + std::to_string(steps_.size()) + ")";
   }
+}
+
+// Paste steps run in the order of their pastes, each at its due time or, after
+// a capture held the main thread, later. A step whose application has quit
+// types nothing, and nothing else changes between the steps of one instant,
+// so a keystroke belongs to the oldest paste due by now whose application
+// still runs; those before it that are due and whose application has quit
+// typed nothing.
+void DesktopExplorer::checkPasteTarget() {
+  while (!pendingPastes_.empty() && pendingPastes_.front().due <= desktop_.now() &&
+         pendingPastes_.front().target->isTerminated()) {
+    pendingPastes_.pop_front();
+  }
+  const bool owned = !pendingPastes_.empty() && pendingPastes_.front().due <= desktop_.now();
+  check(owned, "Command-V was posted while the recorded application of its paste had quit");
+  if (owned) pendingPastes_.pop_front();
 }
 
 void DesktopExplorer::checkReply(const UiCallOutcome& outcome, const std::string& what) {
@@ -217,6 +236,12 @@ void DesktopExplorer::step() {
       check(trusted, "pasteText started a paste without the Accessibility trust");
       if (trusted) ++trustedPastesOwed_;
       pastedText_ = std::get<std::string>(arguments);
+      const std::shared_ptr<AppDelegate> host = d.delegate();
+      check(host && host->lastActiveApp && !host->lastActiveApp->isTerminated(),
+            "pasteText answered true for an application that has quit");
+      if (host && host->lastActiveApp) {
+        pendingPastes_.push_back({d.now() + std::chrono::milliseconds(300), host->lastActiveApp});
+      }
     }
     if (method == "getSelection") check(d.now() - before <= 1s, "getSelection blocked over 1 s");
     d.runDue();
