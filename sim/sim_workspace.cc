@@ -7,9 +7,6 @@
 namespace brimlane::sim {
 namespace {
 
-constexpr std::uint16_t kKeyC = 8;
-constexpr std::uint16_t kKeyV = 9;
-
 class SimRunningApplication : public RunningApplication {
  public:
   SimRunningApplication(std::shared_ptr<SimApp> app, SimWorkspace& workspace)
@@ -140,11 +137,11 @@ void SimWorkspace::postNotification(Notification notification) {
   });
 }
 
-void SimWorkspace::deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t flags,
+void SimWorkspace::deliverKey(SimApp& app, std::string_view key, std::uint64_t flags,
                               bool keyDown) {
   if (!keyDown || !(flags & kEventFlagMaskCommand) || !app.running) return;
   SimApp* target = &app;
-  if (keyCode == kKeyC) {
+  if (key == "c") {
     scheduler_.postWorld(app.copyLatency, [this, target] {
       if (!target->running) return;
       switch (target->copies) {
@@ -161,7 +158,7 @@ void SimWorkspace::deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t 
           break;
       }
     });
-  } else if (keyCode == kKeyV) {
+  } else if (key == "v") {
     scheduler_.postWorld(app.pasteLatency, [this, target] {
       if (!target->running) return;
       const std::optional<std::string> text = pasteboard_.stringForTypeString();
@@ -174,6 +171,10 @@ void SimWorkspace::deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t 
                        target->name + " pastes " + std::to_string(text->size()) +
                            " bytes of text into its document.");
     });
+  } else {
+    // Whatever the shortcut does there, it is not what the host meant.
+    timeline_.record(Source::kUser, "shortcut",
+                     app.name + " receives cmd+" + std::string(key) + ".");
   }
 }
 

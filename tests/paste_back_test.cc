@@ -284,8 +284,8 @@ TEST_P(PasteKeystrokeFailureTest, RestoresAtOnceWhenTheKeystrokeCannotBeMade) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PasteKeystrokeFailureTest,
     ::testing::Values(KeystrokeFailureCase{"NoEventSource", true, {}, true},
-                      KeystrokeFailureCase{"NoKeyDown", false, {{9, true}}, false},
-                      KeystrokeFailureCase{"NoKeyUp", false, {{9, false}}, false}),
+                      KeystrokeFailureCase{"NoKeyDown", false, {{'v', true}}, false},
+                      KeystrokeFailureCase{"NoKeyUp", false, {{'v', false}}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct OverlapCase {
@@ -335,7 +335,7 @@ TEST_F(PasteBackTest, AStaleRestoreNeverActsForALaterPaste) {
   runUntil(0.35);
   // The second paste's keystroke cannot be made: it gives the clipboard back
   // at once, while the first paste's restore step is still queued.
-  desktop.keyboard().failKeyEvents = {{9, true}};
+  desktop.keyboard().failKeyEvents = {{'v', true}};
   runUntil(0.45);
   desktop.keyboard().failKeyEvents.clear();
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));

@@ -143,9 +143,9 @@ TEST_P(CopyKeystrokeFailureTest, ClearsAndRestoresOnEveryPath) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CopyKeystrokeFailureTest,
     ::testing::Values(KeystrokeFailureCase{"NoEventSource", true, {}, true},
-                      KeystrokeFailureCase{"NoKeyDown", false, {{8, true}}, false},
-                      KeystrokeFailureCase{"NoKeyUp", false, {{8, false}}, false},
-                      KeystrokeFailureCase{"PasteKeysDoNotMatter", false, {{9, true}}, true}),
+                      KeystrokeFailureCase{"NoKeyDown", false, {{'c', true}}, false},
+                      KeystrokeFailureCase{"NoKeyUp", false, {{'c', false}}, false},
+                      KeystrokeFailureCase{"PasteKeysDoNotMatter", false, {{'v', true}}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SelectionCaptureTest, MadeFromTheHidSystemStateWithTheCommandFlagAlone) {

@@ -7,6 +7,7 @@
 namespace brimlane {
 namespace {
 
+// Where V is on a US keyboard, for when the layout cannot tell where it is.
 constexpr KeyCode kVirtualKeyV = 9;
 // Gives the re-activated application time to come to the front before the
 // keystroke, which goes to whoever is frontmost by then.
@@ -56,7 +57,8 @@ void AppDelegate::pasteStep(std::uint64_t pasteNumber, const RunningApplication&
     restoreAfterPaste(pasteNumber);
     return;
   }
-  std::optional<CommandKeystroke> paste = makeCommandKeystroke(services_.keyboard, kVirtualKeyV);
+  std::optional<CommandKeystroke> paste =
+      makeCommandKeystroke(services_.keyboard, u'v', kVirtualKeyV);
   if (!paste) {
     restoreAfterPaste(pasteNumber);
     return;

@@ -2,7 +2,8 @@
 // other applications and the UI code may do, and checks after every step
 // (and at every keystroke) the promises the host makes whatever happens:
 // one answer per call, no keystroke without the Accessibility trust, none
-// for an application that has quit, the user's clipboard given back, nothing acting once the host
+// for an application that has quit, Command-C and Command-V meaning copy and
+// paste in the user's keyboard layout, the user's clipboard given back, nothing acting once the host
 // is gone, the main thread never blocked past one capture, released snapshots zeroed.
 #pragma once
 
