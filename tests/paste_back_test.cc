@@ -182,42 +182,6 @@ TEST_F(PasteBackTest, AnApplicationQuittingAfterTheKeystrokeChangesNothing) {
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
 
-struct SeriesQuitCase {
-  double secondAfter;
-  double quitAfter;
-  const char* document;
-  double restoredAt;  // the one time the user's clipboard goes back
-  friend void PrintTo(const SeriesQuitCase& c, std::ostream* os) {
-    *os << "second at " << c.secondAfter << " s, quit at " << c.quitAfter << " s";
-  }
-};
-
-// The application quits while a series of pastes is under way.
-class SeriesQuitTest : public PasteBackTest,
-                       public ::testing::WithParamInterface<SeriesQuitCase> {};
-
-TEST_P(SeriesQuitTest, OnlyTheLatestPasteGivesTheClipboardBack) {
-  const SeriesQuitCase& c = GetParam();
-  EXPECT_TRUE(host().pasteTextToLastActiveApp("first "));
-  runUntil(c.secondAfter);
-  EXPECT_TRUE(host().pasteTextToLastActiveApp("second "));
-  runUntil(c.quitAfter);
-  desktop.quit(notes);
-  runUntil(3);
-
-  EXPECT_EQ(notes.document, c.document);
-  EXPECT_THAT(timesOf("write item"), ElementsAre(c.restoredAt));
-  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, SeriesQuitTest,
-                         ::testing::Values(
-                             // Neither keystroke typed; the second paste restores at its step.
-                             SeriesQuitCase{0.1, 0.2, "", 0.4},
-                             // The first typed; the second restores at its step, before the
-                             // first paste's restore step would have.
-                             SeriesQuitCase{0.4, 0.6, "first ", 0.7}));
-
 TEST_F(PasteBackTest, AnEmptyClipboardLeavesThePastedTextBehind) {
   desktop.pasteboard().setItems({}, "The user");
   EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
@@ -290,32 +254,49 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct OverlapCase {
   double secondAfter;
+  // When Notes quits, if it does.
+  std::optional<double> quitAfter;
   // A second paste before the first keystroke leaves its own text for both.
   const char* document;
-  friend void PrintTo(const OverlapCase& c, std::ostream* os) { *os << c.secondAfter << " s"; }
+  // The one time the user's contents go back.
+  double restoredAt;
+  friend void PrintTo(const OverlapCase& c, std::ostream* os) {
+    *os << "second at " << c.secondAfter << " s";
+    if (c.quitAfter) *os << ", quit at " << *c.quitAfter << " s";
+  }
 };
 
 // A second paste while the first still has the user's clipboard to give back.
 class OverlappingPasteTest : public PasteBackTest,
                              public ::testing::WithParamInterface<OverlapCase> {};
 
-TEST_P(OverlappingPasteTest, PastesTheLaterTextAndRestoresTheUsersClipboard) {
+TEST_P(OverlappingPasteTest, PastesTheLaterTextAndRestoresTheUsersClipboardOnce) {
   const OverlapCase& c = GetParam();
   EXPECT_TRUE(host().pasteTextToLastActiveApp("first "));
   runUntil(c.secondAfter);
   EXPECT_TRUE(host().pasteTextToLastActiveApp("second "));
+  if (c.quitAfter) {
+    runUntil(*c.quitAfter);
+    desktop.quit(notes);
+  }
   runUntil(3);
 
   EXPECT_EQ(notes.document, c.document);
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
-  // The user's contents went back once, after the last paste.
-  EXPECT_THAT(timesOf("write item"), ElementsAre(c.secondAfter + 0.8));
+  EXPECT_THAT(timesOf("write item"), ElementsAre(c.restoredAt));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OverlappingPasteTest,
-                         ::testing::Values(OverlapCase{0.1, "second second "},
-                                           OverlapCase{0.5, "first second "},
-                                           OverlapCase{0.79, "first second "}));
+                         ::testing::Values(OverlapCase{0.1, std::nullopt, "second second ", 0.9},
+                                           OverlapCase{0.5, std::nullopt, "first second ", 1.3},
+                                           OverlapCase{0.79, std::nullopt, "first second ", 1.59},
+                                           // Notes quits: neither keystroke is typed, and the
+                                           // second paste gives the clipboard back at its step.
+                                           OverlapCase{0.1, 0.2, "", 0.4},
+                                           // Only the first is typed; the second paste gives the
+                                           // clipboard back at its step, before the first paste's
+                                           // restore step would have.
+                                           OverlapCase{0.4, 0.6, "first ", 0.7}));
 
 TEST_F(PasteBackTest, ACaptureBetweenPasteAndRestoreKeepsTheUsersClipboard) {
   EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
