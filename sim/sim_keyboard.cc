@@ -71,13 +71,14 @@ void SimKeyboard::deliver(PostedKey key, SimApp* receiver) {
   if (receiver) key.receiver = receiver->name;
   const std::string route =
       key.pid ? "to pid " + std::to_string(*key.pid) : "into the input stream";
-  // What an application makes of the key, when the layout makes it something
-  // else than its label.
+  // What an application makes of the key, said when the layout makes it
+  // something else than on a US keyboard.
   const std::optional<char> typed = characterWithCommand(layout_, key.keyCode);
   const std::string read = typed ? std::string(1, *typed) : usKeyName(key.keyCode);
-  const std::string readAs = read == usKeyName(key.keyCode) ? ""
-                                                            : ", read as cmd+" + read + " in " +
-                                                                  std::string(describe(layout_));
+  const std::string readAs =
+      typed == characterWithCommand(KeyboardLayout::kUs, key.keyCode)
+          ? ""
+          : ", read as cmd+" + read + " in " + std::string(describe(layout_));
   timeline_.record(Source::kKeyboard, describeKey(key.keyCode, key.flags, key.keyDown),
                    describeKey(key.keyCode, key.flags, key.keyDown) + " is posted " + route +
                        (receiver ? " and reaches " + receiver->name : " and reaches no one") +
