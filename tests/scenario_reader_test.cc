@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"clipboard item text", "TYPE=VALUE"},
                       RefusedCase{"clipboard item a=3", "must be \"text\", hex:HEX or nodata"},
                       RefusedCase{"fail network", "expected event-source"},
+                      RefusedCase{"keyboard layout colemak", "expected us|dvorak|"},
+                      RefusedCase{"keyboard dvorak", "expected layout"},
                       RefusedCase{"app host", "reserved"},
                       RefusedCase{"app Notes pid 0", "positive"},
                       RefusedCase{"expect weather sunny", "expected clipboard|"},

@@ -161,6 +161,22 @@ TEST_F(SelectionChannelTest, PasteTextThatCannotPasteAnswersFalse) {
   EXPECT_TRUE(panel().isVisible());
 }
 
+TEST_F(SelectionChannelTest, WithTheRecordedApplicationQuitNeitherMethodTouchesAnything) {
+  host().showPanel();
+  desktop.quit(notes);  // the record still names Notes
+  const int changes = desktop.pasteboard().changeCount();
+  const SimTime start = desktop.now();
+
+  EXPECT_THAT(call("getSelection"), AnsweredOnceWith(kNull));
+  EXPECT_THAT(call("pasteText", ChannelValue("rewritten")), AnsweredOnceWith(kFalse));
+  desktop.advance(Seconds(1));
+
+  EXPECT_EQ(desktop.timeline().events().back().time, start);  // nothing happened since
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changes);
+  EXPECT_THAT(desktop.keyboard().posted(), IsEmpty());
+  EXPECT_TRUE(panel().isVisible());
+}
+
 TEST_F(SelectionChannelTest, StartWindowDragFollowsTheCurrentEvent) {
   desktop.application().setCurrentEvent(std::make_shared<SimEvent>(EventType::kLeftMouseDown));
   EXPECT_THAT(call("startWindowDrag", ChannelValue("ignored")), AnsweredOnceWith(kNull));

@@ -459,7 +459,8 @@ ScenarioRunner::Command ScenarioRunner::readSetUp(Reader& r) {
                  "hotkey-install", "hotkey-register", "login-register", "login-unregister"});
     if (what == "event-source") return [this] { desktop_.keyboard().failEventSource = true; };
     if (what == "key-event") {
-      const KeyCode key = r.oneOf({"copy", "paste"}) == "copy" ? 8 : 9;
+      // By meaning: the copy or paste keystroke, whichever key the layout gives it.
+      const char key = r.oneOf({"copy", "paste"}) == "copy" ? 'c' : 'v';
       const bool down = r.oneOf({"down", "up"}) == "down";
       return [this, key, down] { desktop_.keyboard().failKeyEvents.insert({key, down}); };
     }
@@ -475,6 +476,13 @@ ScenarioRunner::Command ScenarioRunner::readSetUp(Reader& r) {
       return [this, description] { desktop_.loginItems().registerRefusal = description; };
     }
     return [this, description] { desktop_.loginItems().unregisterRefusal = description; };
+  }
+  if (verb == "keyboard") {
+    r.word("keyboard");
+    r.keyword("layout");
+    const std::optional<KeyboardLayout> layout =
+        keyboardLayoutNamed(r.oneOf({"us", "dvorak", "dvorak-qwerty-command", "russian", "none"}));
+    return [this, layout = *layout] { desktop_.keyboard().setLayout(layout); };
   }
   if (verb == "login") {
     r.word("login");
