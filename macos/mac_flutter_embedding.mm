@@ -71,7 +71,9 @@ brimlane::ChannelValue typedDataToChannelValue(FlutterStandardTypedData* typedDa
 }
 
 // What the codec decoded, as the seam's value. Nothing else arrives from the
-// standard codec; anything that does becomes null.
+// standard codec; anything that does becomes null. A string that the codec
+// could not read as UTF-8 is nil, or NSNull inside a list or a map, and so
+// null as well: the simulated engine hands the host the same.
 brimlane::ChannelValue toChannelValue(id value) {
   if (!value || value == NSNull.null) return brimlane::ChannelValue();
   if ([value isKindOfClass:[NSNumber class]]) return numberToChannelValue(value);
