@@ -3,8 +3,8 @@
 // (and at every keystroke) the promises the host makes whatever happens:
 // one answer per call, no keystroke without the Accessibility trust, none
 // for an application that has quit, Command-C and Command-V meaning copy and
-// paste in the user's keyboard layout, the user's clipboard given back, nothing acting once the host
-// is gone, the main thread never blocked past one capture, released snapshots zeroed.
+// paste in the user's keyboard layout, the user's clipboard given back, nothing acting once the
+// host is gone, the main thread never blocked past one capture, released snapshots zeroed.
 #pragma once
 
 #include <cstdint>
