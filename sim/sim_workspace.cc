@@ -17,8 +17,8 @@ class SimRunningApplication : public RunningApplication {
 
   std::optional<std::string> bundleIdentifier() const override { return app_->bundleIdentifier; }
   ProcessId processIdentifier() const override { return app_->pid; }
-  bool activateWithOptions(ApplicationActivationOptions) override {
-    return workspace_.activate(*app_);
+  bool activateWithOptions(ApplicationActivationOptions options) override {
+    return workspace_.activateWithOptions(*app_, options);
   }
 
  private:
@@ -115,6 +115,11 @@ bool SimWorkspace::activate(SimApp& app) {
     }
   }
   return true;
+}
+
+bool SimWorkspace::activateWithOptions(SimApp& app, ApplicationActivationOptions options) {
+  activationRequests.push_back({app.name, options});
+  return activate(app);
 }
 
 void SimWorkspace::quit(SimApp& app) {
