@@ -547,8 +547,9 @@ Command readExpectLastActive(ScenarioState& s, LineReader& r) {
     const std::shared_ptr<AppDelegate> host = s.desktop.delegate();
     if (!host || !host->lastActiveApp) return std::string("none");
     const ProcessId pid = host->lastActiveApp->processIdentifier();
-    const SimApp* app = s.desktop.workspace().find(name);
-    return app && app->pid == pid ? name : "pid " + std::to_string(pid);
+    if (const SimApp* app = s.desktop.workspace().find(name); app && app->pid == pid) return name;
+    const SimApp* running = s.desktop.workspace().findByPid(pid);
+    return running ? running->name : "pid " + std::to_string(pid);
   });
 }
 
@@ -652,26 +653,47 @@ std::vector<PostedKeystroke> keystrokes(std::span<const PostedKey> posted) {
   return result;
 }
 
-std::string showKeystroke(const PostedKeystroke& k, bool withSource) {
-  std::string text = withSource ? "from " + nameSource(k.key.source) + " " : "";
+// A keystroke as the line writes it: where it went, and the combination.
+struct ShownKeystroke {
+  std::string target;
+  std::string combination;
+};
+
+ShownKeystroke showKeystroke(const PostedKeystroke& k, bool withSource) {
+  std::string target = withSource ? "from " + nameSource(k.key.source) + " " : "";
   if (k.key.pid) {
-    text += "to " + (k.key.receiver.empty() ? "pid " + std::to_string(*k.key.pid) : k.key.receiver);
+    target +=
+        "to " + (k.key.receiver.empty() ? "pid " + std::to_string(*k.key.pid) : k.key.receiver);
   } else {
-    text += "into " + (k.key.receiver.empty() ? std::string("nobody") : k.key.receiver);
+    target += "into " + (k.key.receiver.empty() ? std::string("nobody") : k.key.receiver);
   }
-  text += " " + nameKeystroke(k.key.keyCode, k.key.flags);
-  if (!k.both) text += k.key.keyDown ? "(down only)" : "(up only)";
-  return text;
+  std::string combination = nameKeystroke(k.key.keyCode, k.key.flags);
+  if (!k.both) combination += k.key.keyDown ? "(down only)" : "(up only)";
+  return {target, combination};
 }
 
-std::string showExpected(const ExpectedKeystroke& k) {
-  std::string text = k.source ? "from " + nameSource(*k.source) + " " : "";
+ShownKeystroke showExpected(const ExpectedKeystroke& k) {
+  std::string target = k.source ? "from " + nameSource(*k.source) + " " : "";
   if (k.toProcess) {
-    text += "to " + *k.target;
+    target += "to " + *k.target;
   } else {
-    text += k.target ? "into " + *k.target : std::string("hid");
+    target += k.target ? "into " + *k.target : std::string("hid");
   }
-  return text + " " + nameKeystroke(k.keyCode, k.flags);
+  return {target, nameKeystroke(k.keyCode, k.flags)};
+}
+
+// Keystrokes that went the same way one after the other share their target:
+// "to Notes cmd+c cmd+c, hid cmd+v".
+std::string joinKeystrokes(const std::vector<ShownKeystroke>& keystrokes) {
+  std::vector<std::string> groups;
+  for (std::size_t i = 0; i < keystrokes.size(); ++i) {
+    if (i > 0 && keystrokes[i].target == keystrokes[i - 1].target) {
+      groups.back() += " " + keystrokes[i].combination;
+    } else {
+      groups.push_back(keystrokes[i].target + " " + keystrokes[i].combination);
+    }
+  }
+  return join(groups);
 }
 
 bool matches(const ExpectedKeystroke& want, const PostedKeystroke& got) {
@@ -727,11 +749,11 @@ Command readExpectKeys(ScenarioState& s, LineReader& r) {
     if (holds) return;
     const bool withSource =
         std::any_of(want.begin(), want.end(), [](const auto& k) { return k.source.has_value(); });
-    std::vector<std::string> wanted;
+    std::vector<ShownKeystroke> wanted;
     for (const ExpectedKeystroke& k : want) wanted.push_back(showExpected(k));
-    std::vector<std::string> shown;
+    std::vector<ShownKeystroke> shown;
     for (const PostedKeystroke& k : got) shown.push_back(showKeystroke(k, withSource));
-    s.fail("keys " + join(wanted), join(shown));
+    s.fail("keys " + joinKeystrokes(wanted), joinKeystrokes(shown));
   };
 }
 
