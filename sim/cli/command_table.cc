@@ -131,7 +131,8 @@ std::variant<Command, std::string> readLine(ScenarioState& state, const std::str
   if (const auto* error = std::get_if<std::string>(&picked)) return *error;
   const auto [command, start] = std::get<Dispatch>(picked);
 
-  const std::vector<Token> shown = tokens;
+  // What the first argument was, for a message once the reader has the tokens.
+  const std::string foundFirst = found(tokens, start);
   LineReader r(std::move(tokens), start);
   try {
     Command read;
@@ -143,7 +144,7 @@ std::variant<Command, std::string> readLine(ScenarioState& state, const std::str
       const std::vector<std::string_view> longer = extensionsOf(*command);
       if (r.position() > start + 1 || longer.empty()) throw;
       return "expected " + std::string(command->arguments) + "|" + joined(longer) + ", " +
-             found(shown, start);
+             foundFirst;
     }
     r.end();
     return read;

@@ -243,11 +243,11 @@ Command readExpectPanel(ScenarioState& s, LineReader& r) {
   };
 }
 
-// A property of the panel, as the line writes it against as `show` shows it.
+// A property of the panel: what the line wants against what `show` shows.
 Command expectPanelShows(ScenarioState& s, std::string property, std::string want,
-                         std::string (*show)(ScenarioState&, const SimPanel&)) {
+                         std::string (*show)(ScenarioState&, SimPanel&)) {
   return expectShown(s, "panel " + property, std::move(want), [&s, show] {
-    const SimPanel* panel = s.desktop.windows().panel();
+    SimPanel* panel = s.desktop.windows().panel();
     return panel ? show(s, *panel) : std::string("no panel");
   });
 }
@@ -264,7 +264,7 @@ constexpr FlagName kStyleNames[] = {
 Command readExpectPanelStyle(ScenarioState& s, LineReader& r) {
   return expectPanelShows(
       s, "style", nameFlags(readFlags(r, kStyleNames), kStyleNames),
-      [](ScenarioState&, const SimPanel& p) { return nameFlags(p.styleMask, kStyleNames); });
+      [](ScenarioState&, SimPanel& p) { return nameFlags(p.styleMask, kStyleNames); });
 }
 
 std::string nameLevel(WindowLevel level) {
@@ -281,7 +281,7 @@ Command readExpectPanelLevel(ScenarioState& s, LineReader& r) {
     want = nameLevel(r.integer("floating, normal or a level number"));
   }
   return expectPanelShows(s, "level", want,
-                          [](ScenarioState&, const SimPanel& p) { return nameLevel(p.level); });
+                          [](ScenarioState&, SimPanel& p) { return nameLevel(p.level); });
 }
 
 constexpr FlagName kCollectionNames[] = {
@@ -299,7 +299,7 @@ constexpr FlagName kCollectionNames[] = {
 Command readExpectPanelCollection(ScenarioState& s, LineReader& r) {
   return expectPanelShows(s, "collection",
                           nameFlags(readFlags(r, kCollectionNames), kCollectionNames),
-                          [](ScenarioState&, const SimPanel& p) {
+                          [](ScenarioState&, SimPanel& p) {
                             return nameFlags(p.collectionBehavior, kCollectionNames);
                           });
 }
@@ -308,7 +308,7 @@ Command readExpectPanelTitle(ScenarioState& s, LineReader& r) {
   const std::string title = r.string("the panel's title");
   const std::string visibility = r.oneOf({"visible", "hidden"});
   return expectPanelShows(
-      s, "title", quote(title) + " " + visibility, [](ScenarioState&, const SimPanel& p) {
+      s, "title", quote(title) + " " + visibility, [](ScenarioState&, SimPanel& p) {
         return quote(p.title) + " " +
                (p.titleVisibility == WindowTitleVisibility::kHidden ? "hidden" : "visible");
       });
@@ -332,7 +332,7 @@ Command readExpectPanelTitlebar(ScenarioState& s, LineReader& r) {
   std::string want = r.oneOf({"transparent", "plain"});
   r.keyword("separator");
   want += " separator " + r.oneOf({"automatic", "none", "line", "shadow"});
-  return expectPanelShows(s, "titlebar", want, [](ScenarioState&, const SimPanel& p) {
+  return expectPanelShows(s, "titlebar", want, [](ScenarioState&, SimPanel& p) {
     return std::string(p.titlebarAppearsTransparent ? "transparent" : "plain") + " separator " +
            nameSeparator(p.titlebarSeparatorStyle);
   });
@@ -341,28 +341,27 @@ Command readExpectPanelTitlebar(ScenarioState& s, LineReader& r) {
 Command readExpectPanelMovesByBackground(ScenarioState& s, LineReader& r) {
   return expectPanelShows(
       s, "moves-by-background", yesNo(r.yesOrNo()),
-      [](ScenarioState&, const SimPanel& p) { return yesNo(p.movableByWindowBackground); });
+      [](ScenarioState&, SimPanel& p) { return yesNo(p.movableByWindowBackground); });
 }
 
 Command readExpectPanelHidesOnDeactivate(ScenarioState& s, LineReader& r) {
-  return expectPanelShows(
-      s, "hides-on-deactivate", yesNo(r.yesOrNo()),
-      [](ScenarioState&, const SimPanel& p) { return yesNo(p.hidesOnDeactivate); });
+  return expectPanelShows(s, "hides-on-deactivate", yesNo(r.yesOrNo()),
+                          [](ScenarioState&, SimPanel& p) { return yesNo(p.hidesOnDeactivate); });
 }
 
 Command readExpectPanelFloatingPanel(ScenarioState& s, LineReader& r) {
   return expectPanelShows(s, "floating-panel", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, const SimPanel& p) { return yesNo(p.floatingPanel); });
+                          [](ScenarioState&, SimPanel& p) { return yesNo(p.floatingPanel); });
 }
 
 Command readExpectPanelOpaque(ScenarioState& s, LineReader& r) {
   return expectPanelShows(s, "opaque", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, const SimPanel& p) { return yesNo(p.opaque); });
+                          [](ScenarioState&, SimPanel& p) { return yesNo(p.opaque); });
 }
 
 Command readExpectPanelShadow(ScenarioState& s, LineReader& r) {
   return expectPanelShows(s, "shadow", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, const SimPanel& p) { return yesNo(p.hasShadow); });
+                          [](ScenarioState&, SimPanel& p) { return yesNo(p.hasShadow); });
 }
 
 std::string nameColour(Color colour) {
@@ -372,13 +371,13 @@ std::string nameColour(Color colour) {
 Command readExpectPanelBackgroundColour(ScenarioState& s, LineReader& r) {
   return expectPanelShows(
       s, "background-colour", r.oneOf({"clear", "default"}),
-      [](ScenarioState&, const SimPanel& p) { return nameColour(p.backgroundColor); });
+      [](ScenarioState&, SimPanel& p) { return nameColour(p.backgroundColor); });
 }
 
 // The translucent background: the content view's back-most subview, a
 // visual-effect view pinned to all four of its edges.
-std::string showBackgroundView(ScenarioState& s, const SimPanel& panel) {
-  const std::shared_ptr<View> content = const_cast<SimPanel&>(panel).contentView();
+std::string showBackgroundView(ScenarioState& s, SimPanel& panel) {
+  const std::shared_ptr<View> content = panel.contentView();
   const auto* contentView = dynamic_cast<const SimView*>(content.get());
   if (!contentView || contentView->subviews.empty()) return "none";
   const auto* effect =
@@ -428,8 +427,8 @@ Command readExpectPanelBackgroundView(ScenarioState& s, LineReader& r) {
 Command readExpectPanelContent(ScenarioState& s, LineReader& r) {
   std::string want = r.oneOf({"ui", "none"});
   if (want == "ui") want += " " + r.oneOf({"clear", "default"});
-  return expectPanelShows(s, "content", want, [](ScenarioState& s, const SimPanel& panel) {
-    const std::shared_ptr<View> content = const_cast<SimPanel&>(panel).contentView();
+  return expectPanelShows(s, "content", want, [](ScenarioState& s, SimPanel& panel) {
+    const std::shared_ptr<View> content = panel.contentView();
     if (!content) return std::string("none");
     const auto& controllers = s.desktop.engine().viewControllers();
     const auto ui = std::find_if(controllers.begin(), controllers.end(), [&](const auto& vc) {

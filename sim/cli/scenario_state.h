@@ -43,10 +43,11 @@ class ScenarioState {
   bool loadRead = false;
   bool launchRead = false;
 
-  // Commands run so far, counting this one.
+  // Commands run so far, counting this one: the first is 1.
   std::size_t commandsRun = 0;
   // The clipboard as the user last set it, and the command that last added
-  // an item to it: consecutive `clipboard item` lines build one clipboard.
+  // an item to it (0: none): consecutive `clipboard item` lines build one
+  // clipboard.
   std::vector<SimPasteboardItem> userClipboard;
   std::size_t clipboardItemCommand = 0;
 

@@ -159,7 +159,9 @@ Command readClipboardItem(ScenarioState& s, LineReader& r) {
     // Right after another item line this adds an item; otherwise it starts
     // a new clipboard.
     std::vector<SimPasteboardItem> items;
-    if (s.clipboardItemCommand + 1 == s.commandsRun) items = s.userClipboard;
+    if (s.clipboardItemCommand != 0 && s.clipboardItemCommand + 1 == s.commandsRun) {
+      items = s.userClipboard;
+    }
     items.push_back(item);
     setUserClipboard(s, std::move(items));
     s.clipboardItemCommand = s.commandsRun;
@@ -196,12 +198,22 @@ std::pair<KeyCode, bool> readKeyEvent(LineReader& r) {
   return {key, down};
 }
 
-Command readFail(ScenarioState& s, LineReader& r) {
-  const std::string name = r.oneOf({"event-source", "status-item", "status-button", "symbol",
-                                    "content-view", "hotkey-install", "hotkey-register"});
+// One of kFailures, by name; `others` are the other names the line may use.
+const Failure& readFailure(LineReader& r, std::string_view others = {}) {
+  std::string names;
+  for (const Failure& failure : kFailures) {
+    names += (names.empty() ? "" : "|") + std::string(failure.name);
+  }
+  names += others;
+  const std::string name = r.word(names.c_str());
   const auto failure = std::find_if(kFailures.begin(), kFailures.end(),
                                     [&](const Failure& f) { return f.name == name; });
-  return [&s, set = failure->set] { set(s.desktop, true); };
+  if (failure == kFailures.end()) throw ReadError("expected " + names + ", found \"" + name + "\"");
+  return *failure;
+}
+
+Command readFail(ScenarioState& s, LineReader& r) {
+  return [&s, set = readFailure(r).set] { set(s.desktop, true); };
 }
 
 Command readFailKeyEvent(ScenarioState& s, LineReader& r) {
@@ -220,20 +232,22 @@ Command readFailLoginUnregister(ScenarioState& s, LineReader& r) {
 }
 
 Command readUndoFail(ScenarioState& s, LineReader& r) {
-  const std::string name = r.oneOf({"event-source", "status-item", "status-button", "symbol",
-                                    "content-view", "hotkey-install", "hotkey-register",
-                                    "key-event", "login-register", "login-unregister"});
-  if (name == "key-event") {
+  if (r.peekWord("key-event")) {
+    r.word("key-event");
     const std::pair<KeyCode, bool> event = readKeyEvent(r);
     return [&s, event] { s.desktop.keyboard().failKeyEvents.erase(event); };
   }
-  if (name == "login-register") return [&s] { s.desktop.loginItems().registerRefusal.reset(); };
-  if (name == "login-unregister") {
+  if (r.peekWord("login-register")) {
+    r.word("login-register");
+    return [&s] { s.desktop.loginItems().registerRefusal.reset(); };
+  }
+  if (r.peekWord("login-unregister")) {
+    r.word("login-unregister");
     return [&s] { s.desktop.loginItems().unregisterRefusal.reset(); };
   }
-  const auto failure = std::find_if(kFailures.begin(), kFailures.end(),
-                                    [&](const Failure& f) { return f.name == name; });
-  return [&s, set = failure->set] { set(s.desktop, false); };
+  return [&s, set = readFailure(r, "|key-event|login-register|login-unregister").set] {
+    set(s.desktop, false);
+  };
 }
 
 Command readLoginStatus(ScenarioState& s, LineReader& r) {
