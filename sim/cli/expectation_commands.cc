@@ -338,31 +338,18 @@ Command readExpectPanelTitlebar(ScenarioState& s, LineReader& r) {
   });
 }
 
-Command readExpectPanelMovesByBackground(ScenarioState& s, LineReader& r) {
-  return expectPanelShows(
-      s, "moves-by-background", yesNo(r.yesOrNo()),
-      [](ScenarioState&, SimPanel& p) { return yesNo(p.movableByWindowBackground); });
+// A yes-or-no property of the panel, named as the line names it.
+template <bool SimPanel::*kProperty, const char* kName>
+Command readExpectPanelYesNo(ScenarioState& s, LineReader& r) {
+  return expectPanelShows(s, kName, yesNo(r.yesOrNo()),
+                          [](ScenarioState&, SimPanel& p) { return yesNo(p.*kProperty); });
 }
 
-Command readExpectPanelHidesOnDeactivate(ScenarioState& s, LineReader& r) {
-  return expectPanelShows(s, "hides-on-deactivate", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, SimPanel& p) { return yesNo(p.hidesOnDeactivate); });
-}
-
-Command readExpectPanelFloatingPanel(ScenarioState& s, LineReader& r) {
-  return expectPanelShows(s, "floating-panel", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, SimPanel& p) { return yesNo(p.floatingPanel); });
-}
-
-Command readExpectPanelOpaque(ScenarioState& s, LineReader& r) {
-  return expectPanelShows(s, "opaque", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, SimPanel& p) { return yesNo(p.opaque); });
-}
-
-Command readExpectPanelShadow(ScenarioState& s, LineReader& r) {
-  return expectPanelShows(s, "shadow", yesNo(r.yesOrNo()),
-                          [](ScenarioState&, SimPanel& p) { return yesNo(p.hasShadow); });
-}
+constexpr char kMovesByBackground[] = "moves-by-background";
+constexpr char kHidesOnDeactivate[] = "hides-on-deactivate";
+constexpr char kFloatingPanel[] = "floating-panel";
+constexpr char kOpaque[] = "opaque";
+constexpr char kShadow[] = "shadow";
 
 std::string nameColour(Color colour) {
   return colour == Color::kClear ? "clear" : "default";
@@ -1036,14 +1023,17 @@ constexpr CommandSpec kExpectations[] = {
     {"expect panel titlebar", "transparent|plain separator automatic|none|line|shadow",
      "How the panel's title bar is drawn.", readExpectPanelTitlebar},
     {"expect panel moves-by-background", "yes|no",
-     "Whether dragging the panel's background moves it.", readExpectPanelMovesByBackground},
+     "Whether dragging the panel's background moves it.",
+     readExpectPanelYesNo<&SimPanel::movableByWindowBackground, kMovesByBackground>},
     {"expect panel hides-on-deactivate", "yes|no",
      "Whether the panel leaves the screen when the host is deactivated.",
-     readExpectPanelHidesOnDeactivate},
+     readExpectPanelYesNo<&SimPanel::hidesOnDeactivate, kHidesOnDeactivate>},
     {"expect panel floating-panel", "yes|no", "The panel's floating-panel property.",
-     readExpectPanelFloatingPanel},
-    {"expect panel opaque", "yes|no", "Whether the panel is opaque.", readExpectPanelOpaque},
-    {"expect panel shadow", "yes|no", "Whether the panel has a shadow.", readExpectPanelShadow},
+     readExpectPanelYesNo<&SimPanel::floatingPanel, kFloatingPanel>},
+    {"expect panel opaque", "yes|no", "Whether the panel is opaque.",
+     readExpectPanelYesNo<&SimPanel::opaque, kOpaque>},
+    {"expect panel shadow", "yes|no", "Whether the panel has a shadow.",
+     readExpectPanelYesNo<&SimPanel::hasShadow, kShadow>},
     {"expect panel background-colour", "clear|default", "The panel's own background colour.",
      readExpectPanelBackgroundColour},
     {"expect panel background-view", "BLENDING STATE MATERIAL|none",
