@@ -205,10 +205,15 @@ void MacWindows::activateConstraints(std::vector<LayoutConstraint> constraints) 
   [NSLayoutConstraint activateConstraints:batch];
 }
 
-// Deprecated from macOS 14 on in favour of -activate, which macOS 11 to 13 lack.
+// From macOS 14 on activation is cooperative and -activate replaces the
+// forcing call, whose flag no longer has an effect; macOS 11 to 13 lack it.
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wdeprecated-declarations"
 void MacApplication::activateIgnoringOtherApps(bool ignoringOtherApps) {
+  if (@available(macOS 14.0, *)) {
+    [NSApp activate];
+    return;
+  }
   [NSApp activateIgnoringOtherApps:ignoringOtherApps];
 }
 #pragma clang diagnostic pop

@@ -23,6 +23,18 @@ class MacRunningApplication : public RunningApplication {
   }
   ProcessId processIdentifier() const override { return application_.processIdentifier; }
   bool activateWithOptions(ApplicationActivationOptions options) override {
+    if (application_.terminated) return false;
+    if (@available(macOS 14.0, *)) {
+      // Activation is cooperative from macOS 14 on: the active application
+      // yields first, and the other one then takes the front from it. Forcing
+      // past other applications is no longer possible, and its option has no
+      // effect, so it is not passed on.
+      [NSApp yieldActivationToApplication:application_];
+      return [application_
+          activateFromApplication:NSRunningApplication.currentApplication
+                          options:static_cast<NSApplicationActivationOptions>(
+                                      options & ~kApplicationActivateIgnoringOtherApps)];
+    }
     return [application_ activateWithOptions:static_cast<NSApplicationActivationOptions>(options)];
   }
 
