@@ -1,7 +1,9 @@
 #include "sim/cli/key_names.h"
 
 #include <array>
+#include <charconv>
 #include <cstdio>
+#include <optional>
 
 namespace brimlane::sim::cli {
 namespace {
@@ -47,7 +49,16 @@ std::string keyName(std::uint32_t code) {
   for (const NamedKey& key : kAnsiKeys) {
     if (key.code == code) return std::string(key.name);
   }
-  return "key-" + std::to_string(code);
+  return "key" + std::to_string(code);
+}
+
+// "key47": any virtual key code, by number.
+std::optional<KeyCode> numberedKey(std::string_view part) {
+  if (!part.starts_with("key") || part.size() == 3) return std::nullopt;
+  unsigned code = 0;
+  const auto [end, error] = std::from_chars(part.data() + 3, part.data() + part.size(), code);
+  if (error != std::errc() || end != part.data() + part.size() || code > 127) return std::nullopt;
+  return static_cast<KeyCode>(code);
 }
 
 // The modifiers in `bits`, each once, then the key.
@@ -89,6 +100,10 @@ std::variant<KeyCombination, std::string> parseKeyCombination(std::string_view t
     for (const NamedKey& key : kAnsiKeys) {
       if (known || haveKey || key.name != part) continue;
       combination.keyCode = key.code;
+      haveKey = known = true;
+    }
+    if (const std::optional<KeyCode> code = numberedKey(part); code && !known && !haveKey) {
+      combination.keyCode = *code;
       haveKey = known = true;
     }
     if (!known) {

@@ -21,8 +21,8 @@ struct KeyCombination {
 };
 
 // Reads "cmd+shift+t": modifiers (cmd, shift, option or opt or alt, ctrl or
-// control) and one key named by its character on the ANSI layout. The
-// message says what is wrong.
+// control) and one key, named by its character on the ANSI layout or by its
+// virtual key code ("key47"). The message says what is wrong.
 std::variant<KeyCombination, std::string> parseKeyCombination(std::string_view text);
 
 // "cmd+shift+t" from a hot key's key code and modifier bits; bits no
