@@ -84,7 +84,8 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   // Sends Command-C to the last active application and waits for its text.
   std::optional<std::string> copySelectionFromLastActiveApp();
   // The delayed steps of a paste-back, each knowing which paste it belongs to.
-  void pasteStep(std::uint64_t pasteNumber);
+  // The paste step also knows the application the paste re-activated.
+  void pasteStep(std::uint64_t pasteNumber, const RunningApplication& target);
   void restoreAfterPaste(std::uint64_t pasteNumber);
 
   // The user's clipboard while paste-backs are under way, and the latest of

@@ -9,7 +9,10 @@
 
 namespace brimlane {
 
-// Anything the standard codec does not produce becomes null.
+// Anything the standard codec does not produce becomes null. A string that
+// the codec could not read as UTF-8 arrives as nil, or as NSNull inside a list
+// or a map, and so becomes null as well; the simulated engine hands the host
+// the same.
 ChannelValue toChannelValue(id value);
 // Null becomes NSNull, which also fits inside arrays and dictionaries.
 id toObjC(const ChannelValue& value);

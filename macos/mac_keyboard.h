@@ -1,4 +1,5 @@
-// The keyboard service over Quartz event services. Objective-C++ only.
+// The keyboard service over Quartz event services and, for the layout, the
+// Text Input Sources of HIToolbox. Objective-C++ only.
 #pragma once
 
 #include "app/platform/keyboard.h"
@@ -12,6 +13,7 @@ class MacKeyboard : public Keyboard {
                                                      bool keyDown) override;
   void postToPid(ProcessId pid, KeyboardEvent& event) override;
   void post(EventTapLocation tap, KeyboardEvent& event) override;
+  std::optional<KeyCode> keyCodeForCharacterWithCommand(char16_t character) override;
 };
 
 }  // namespace brimlane

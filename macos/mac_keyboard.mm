@@ -1,8 +1,13 @@
 // Keyboard over Quartz event services: CGEventSource, CGEvent keyboard events,
-// their flags, and posting to a process or to an event tap.
+// their flags, and posting to a process or to an event tap; and the current
+// keyboard layout over Text Input Sources and UCKeyTranslate.
 #include "macos/mac_keyboard.h"
 
 #include <ApplicationServices/ApplicationServices.h>
+#include <Carbon/Carbon.h>
+#import <Foundation/Foundation.h>
+
+#include <iterator>
 
 namespace brimlane {
 namespace {
@@ -62,6 +67,21 @@ CGEventRef nativeEvent(KeyboardEvent& event) {
   return static_cast<MacKeyboardEvent&>(event).get();
 }
 
+// The 'uchr' data of an input source, owned by the source, or nullptr when it
+// has none (input methods such as those for Japanese or Chinese have none).
+const UCKeyboardLayout* unicodeLayout(TISInputSourceRef source) {
+  if (!source) return nullptr;
+  const auto data =
+      static_cast<CFDataRef>(TISGetInputSourceProperty(source, kTISPropertyUnicodeKeyLayoutData));
+  if (!data) return nullptr;
+  return reinterpret_cast<const UCKeyboardLayout*>(CFDataGetBytePtr(data));
+}
+
+// Virtual key codes go up to 127; the character keys are all below that.
+constexpr UInt16 kKeyCodeCount = 128;
+// UCKeyTranslate takes the Carbon modifier bits shifted down by eight.
+constexpr UInt32 kCommandModifierState = (cmdKey >> 8) & 0xFF;
+
 }  // namespace
 
 std::unique_ptr<EventSource> MacKeyboard::createEventSource(EventSourceState state) {
@@ -85,6 +105,34 @@ void MacKeyboard::postToPid(ProcessId pid, KeyboardEvent& event) {
 
 void MacKeyboard::post(EventTapLocation tap, KeyboardEvent& event) {
   CGEventPost(static_cast<CGEventTapLocation>(tap), nativeEvent(event));
+}
+
+std::optional<KeyCode> MacKeyboard::keyCodeForCharacterWithCommand(char16_t character) {
+  // Text Input Source calls are made on the main thread only; elsewhere the
+  // layout cannot be asked, and the host falls back on the US keys.
+  if (!NSThread.isMainThread) return std::nullopt;
+  CFOwned<TISInputSourceRef> current(TISCopyCurrentKeyboardInputSource());
+  const UCKeyboardLayout* layout = unicodeLayout(current.get());
+  // An input method has no layout data of its own: the keys are those of the
+  // keyboard layout it types Latin letters with.
+  CFOwned<TISInputSourceRef> asciiCapable(
+      layout ? nullptr : TISCopyCurrentASCIICapableKeyboardLayoutInputSource());
+  if (!layout) layout = unicodeLayout(asciiCapable.get());
+  if (!layout) return std::nullopt;
+
+  const UInt32 keyboardType = LMGetKbdType();
+  for (UInt16 keyCode = 0; keyCode < kKeyCodeCount; ++keyCode) {
+    UInt32 deadKeyState = 0;
+    UniChar typed[4];
+    UniCharCount length = 0;
+    // Dead keys are not followed: a key that only starts an accent types no
+    // character of its own.
+    const OSStatus status = UCKeyTranslate(layout, keyCode, kUCKeyActionDown, kCommandModifierState,
+                                           keyboardType, kUCKeyTranslateNoDeadKeysMask,
+                                           &deadKeyState, std::size(typed), &length, typed);
+    if (status == noErr && length == 1 && typed[0] == character) return keyCode;
+  }
+  return std::nullopt;
 }
 
 }  // namespace brimlane

@@ -22,6 +22,7 @@ class MacRunningApplication : public RunningApplication {
     return toOptionalString(application_.bundleIdentifier);
   }
   ProcessId processIdentifier() const override { return application_.processIdentifier; }
+  bool isTerminated() const override { return application_.terminated; }
   bool activateWithOptions(ApplicationActivationOptions options) override {
     if (application_.terminated) return false;
     if (@available(macOS 14.0, *)) {

@@ -47,6 +47,13 @@ class SimFlutterEngine : public FlutterEngine {
   std::shared_ptr<SimBinaryMessenger> messenger_;
 };
 
+// How a call's description says that some of its strings were read as null.
+std::string readAsNull(std::size_t strings) {
+  if (strings == 0) return "";
+  return "; the engine reads " + std::to_string(strings) +
+         (strings == 1 ? " string that is" : " strings that are") + " not UTF-8 as null";
+}
+
 class SimPluginRegistrar : public PluginRegistrar {
  public:
   explicit SimPluginRegistrar(std::string key) : key(std::move(key)) {}
@@ -113,11 +120,15 @@ UiCallOutcome SimEngine::call(const std::string& channel, const MethodCall& call
 
 UiCallOutcome SimEngine::send(const std::string& channel, Bytes message) {
   UiCallOutcome outcome;
-  Decoded<MethodCall> decoded = decodeMethodCall(message);
-  const auto* call = std::get_if<MethodCall>(&decoded);
+  // The host gets what the engine's codec reads, which is not always what was
+  // sent: a string that is not UTF-8 arrives as null.
+  Decoded<HostCall> decoded = decodeMethodCallForHost(message);
+  const auto* hostCall = std::get_if<HostCall>(&decoded);
+  const MethodCall* call = hostCall ? &hostCall->call : nullptr;
   timeline_.record(Source::kChannel, "call",
                    call ? "The UI calls " + quote(call->method) + " with " +
-                              describe(call->arguments) + " on " + channel + "."
+                              describe(call->arguments) + " on " + channel +
+                              readAsNull(hostCall->stringsReadAsNull) + "."
                         : "The UI sends " + std::to_string(message.size()) +
                               " bytes that are no method call on " + channel + ".",
                    toHex(message));

@@ -21,27 +21,13 @@ class SimKeyboardEvent : public KeyboardEvent {
   EventFlags flags = 0;
 };
 
-// Virtual key codes of the ANSI layout, for the keys worth naming.
-std::string keyName(KeyCode keyCode) {
-  switch (keyCode) {
-    case 8:
-      return "c";
-    case 9:
-      return "v";
-    case 17:
-      return "t";
-    default:
-      return "key " + std::to_string(keyCode);
-  }
-}
-
 }  // namespace
 
 std::string describeKey(KeyCode keyCode, EventFlags flags, bool keyDown) {
   std::string text;
   if (flags & kEventFlagMaskCommand) text += "cmd+";
   if (flags & ~kEventFlagMaskCommand) text += "(other flags)+";
-  return text + keyName(keyCode) + (keyDown ? " down" : " up");
+  return text + usKeyName(keyCode) + (keyDown ? " down" : " up");
 }
 
 std::unique_ptr<EventSource> SimKeyboard::createEventSource(EventSourceState state) {
@@ -52,7 +38,8 @@ std::unique_ptr<EventSource> SimKeyboard::createEventSource(EventSourceState sta
 
 std::unique_ptr<KeyboardEvent> SimKeyboard::createKeyboardEvent(EventSource* source,
                                                                 KeyCode keyCode, bool keyDown) {
-  if (failKeyEvents.contains({keyCode, keyDown})) return nullptr;
+  const std::optional<char> meaning = characterWithCommand(layout_, keyCode);
+  if (meaning && failKeyEvents.contains({*meaning, keyDown})) return nullptr;
   std::optional<EventSourceState> state;
   if (source) state = static_cast<const SimEventSource*>(source)->state;
   return std::make_unique<SimKeyboardEvent>(keyCode, keyDown, state);
@@ -71,16 +58,40 @@ void SimKeyboard::post(EventTapLocation, KeyboardEvent& event) {
           workspace_.frontmost());
 }
 
+std::optional<KeyCode> SimKeyboard::keyCodeForCharacterWithCommand(char16_t character) {
+  if (layout_ == KeyboardLayout::kNone) return std::nullopt;
+  for (KeyCode keyCode = 0; keyCode < 128; ++keyCode) {
+    const std::optional<char> typed = characterWithCommand(layout_, keyCode);
+    if (typed && static_cast<char16_t>(*typed) == character) return keyCode;
+  }
+  return std::nullopt;
+}
+
+void SimKeyboard::setLayout(KeyboardLayout layout) {
+  layout_ = layout;
+  timeline_.record(Source::kUser, "layout",
+                   "The user switches to " + std::string(describe(layout)) + ".");
+}
+
 void SimKeyboard::deliver(PostedKey key, SimApp* receiver) {
   if (receiver) key.receiver = receiver->name;
   const std::string route =
       key.pid ? "to pid " + std::to_string(*key.pid) : "into the input stream";
+  // What an application makes of the key, said when the layout makes it
+  // something else than on a US keyboard.
+  const std::optional<char> typed = characterWithCommand(layout_, key.keyCode);
+  const std::string read = typed ? std::string(1, *typed) : usKeyName(key.keyCode);
+  const std::string readAs =
+      typed == characterWithCommand(KeyboardLayout::kUs, key.keyCode)
+          ? ""
+          : ", read as cmd+" + read + " in " + std::string(describe(layout_));
   timeline_.record(Source::kKeyboard, describeKey(key.keyCode, key.flags, key.keyDown),
                    describeKey(key.keyCode, key.flags, key.keyDown) + " is posted " + route +
-                       (receiver ? " and reaches " + receiver->name : " and reaches no one") + ".");
+                       (receiver ? " and reaches " + receiver->name : " and reaches no one") +
+                       readAs + ".");
   if (onPost) onPost(key);
   posted_.push_back(key);
-  if (receiver) workspace_.deliverKey(*receiver, key.keyCode, key.flags, key.keyDown);
+  if (receiver) workspace_.deliverKey(*receiver, read, key.flags, key.keyDown);
 }
 
 }  // namespace brimlane::sim

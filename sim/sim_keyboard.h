@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/platform/keyboard.h"
+#include "sim/keyboard_layout.h"
 #include "sim/sim_workspace.h"
 #include "sim/timeline.h"
 
@@ -37,6 +38,12 @@ class SimKeyboard : public Keyboard {
                                                      bool keyDown) override;
   void postToPid(ProcessId pid, KeyboardEvent& event) override;
   void post(EventTapLocation tap, KeyboardEvent& event) override;
+  std::optional<KeyCode> keyCodeForCharacterWithCommand(char16_t character) override;
+
+  // The user's keyboard layout; applications read the shortcuts they receive
+  // through it.
+  KeyboardLayout layout() const { return layout_; }
+  void setLayout(KeyboardLayout layout);
 
   const std::vector<PostedKey>& posted() const { return posted_; }
   // Event sources made so far, with the state each was asked for.
@@ -45,9 +52,10 @@ class SimKeyboard : public Keyboard {
   // Told of every event as it is posted, before it reaches anyone.
   std::function<void(const PostedKey&)> onPost;
 
-  // Failure injection.
+  // Failure injection. A key event fails by what it means: (the character its
+  // key types under Command in the current layout, key down).
   bool failEventSource = false;
-  std::set<std::pair<KeyCode, bool>> failKeyEvents;  // (key code, key down)
+  std::set<std::pair<char, bool>> failKeyEvents;
 
  private:
   void deliver(PostedKey key, SimApp* receiver);
@@ -57,9 +65,11 @@ class SimKeyboard : public Keyboard {
   SimWorkspace& workspace_;
   std::vector<PostedKey> posted_;
   std::vector<EventSourceState> sourcesCreated_;
+  KeyboardLayout layout_ = KeyboardLayout::kUs;
 };
 
-// "cmd+c down" and the like, for timelines and messages.
+// "cmd+c down" and the like, for timelines and messages: the key as a US
+// keyboard labels it, whatever the layout makes of it.
 std::string describeKey(KeyCode keyCode, EventFlags flags, bool keyDown);
 
 }  // namespace brimlane::sim

@@ -7,9 +7,6 @@
 namespace brimlane::sim {
 namespace {
 
-constexpr std::uint16_t kKeyC = 8;
-constexpr std::uint16_t kKeyV = 9;
-
 class SimRunningApplication : public RunningApplication {
  public:
   SimRunningApplication(std::shared_ptr<SimApp> app, SimWorkspace& workspace)
@@ -17,6 +14,7 @@ class SimRunningApplication : public RunningApplication {
 
   std::optional<std::string> bundleIdentifier() const override { return app_->bundleIdentifier; }
   ProcessId processIdentifier() const override { return app_->pid; }
+  bool isTerminated() const override { return !app_->running; }
   bool activateWithOptions(ApplicationActivationOptions options) override {
     return workspace_.activateWithOptions(*app_, options);
   }
@@ -104,15 +102,7 @@ bool SimWorkspace::activate(SimApp& app) {
   if (frontmost() != &app) {
     std::erase(activationOrder_, &app);
     activationOrder_.push_back(&app);
-    timeline_.record(Source::kWorkspace, "activate",
-                     (&app == host_.get() ? std::string("The host") : app.name) +
-                         " becomes the active application.");
-    if (onActivate) onActivate(app);
-    if (postsActivationNotifications) {
-      postNotification(
-          {std::string(kWorkspaceDidActivateApplicationNotification),
-           UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
-    }
+    announceActivation(app);
   }
   return true;
 }
@@ -122,13 +112,26 @@ bool SimWorkspace::activateWithOptions(SimApp& app, ApplicationActivationOptions
   return activate(app);
 }
 
+void SimWorkspace::announceActivation(SimApp& app) {
+  timeline_.record(Source::kWorkspace, "activate",
+                   (&app == host_.get() ? std::string("The host") : app.name) +
+                       " becomes the active application.");
+  if (onActivate) onActivate(app);
+  if (postsActivationNotifications) {
+    postNotification({std::string(kWorkspaceDidActivateApplicationNotification),
+                      UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
+  }
+}
+
 void SimWorkspace::quit(SimApp& app) {
   if (!app.running) return;
   const bool wasFrontmost = frontmost() == &app;
   app.running = false;
   std::erase(activationOrder_, &app);
   timeline_.record(Source::kWorkspace, "quit", app.name + " quits.");
-  if (wasFrontmost && frontmost()) activate(*frontmost());
+  // The system brings the previous application forward, and says so like
+  // any other activation.
+  if (wasFrontmost && frontmost()) announceActivation(*frontmost());
 }
 
 void SimWorkspace::postNotification(Notification notification) {
@@ -139,11 +142,11 @@ void SimWorkspace::postNotification(Notification notification) {
   });
 }
 
-void SimWorkspace::deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t flags,
+void SimWorkspace::deliverKey(SimApp& app, std::string_view key, std::uint64_t flags,
                               bool keyDown) {
   if (!keyDown || !(flags & kEventFlagMaskCommand) || !app.running) return;
   SimApp* target = &app;
-  if (keyCode == kKeyC) {
+  if (key == "c") {
     scheduler_.postWorld(app.copyLatency, [this, target] {
       if (!target->running) return;
       switch (target->copies) {
@@ -160,7 +163,7 @@ void SimWorkspace::deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t 
           break;
       }
     });
-  } else if (keyCode == kKeyV) {
+  } else if (key == "v") {
     scheduler_.postWorld(app.pasteLatency, [this, target] {
       if (!target->running) return;
       const std::optional<std::string> text = pasteboard_.stringForTypeString();
@@ -173,6 +176,10 @@ void SimWorkspace::deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t 
                        target->name + " pastes " + std::to_string(text->size()) +
                            " bytes of text into its document.");
     });
+  } else {
+    // Whatever the shortcut does there, it is not what the host meant.
+    timeline_.record(Source::kUser, "shortcut",
+                     app.name + " receives cmd+" + std::string(key) + ".");
   }
 }
 

@@ -83,10 +83,16 @@ class SimWorkspace : public Workspace {
   // Told of every activation, after the frontmost application changed.
   std::function<void(const SimApp&)> onActivate;
 
-  // What an application does with a key event that reached it.
-  void deliverKey(SimApp& app, std::uint16_t keyCode, std::uint64_t flags, bool keyDown);
+  // What an application does with a key event that reached it, read as
+  // `key` (a character, or the key's name when it types none) through the
+  // user's keyboard layout: Command-C copies, Command-V pastes, and any other
+  // Command shortcut is recorded as received.
+  void deliverKey(SimApp& app, std::string_view key, std::uint64_t flags, bool keyDown);
 
  private:
+  // Tells the timeline and the observers that `app` is now in front.
+  void announceActivation(SimApp& app);
+
   struct ObserverEntry {
     std::string name;
     Observer observer;

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/utf8.h"
+
 namespace brimlane::sim {
 namespace {
 
@@ -487,6 +489,26 @@ class Reader {
   CodecError error_;
 };
 
+// Every string in `value` as the Mac engine reads it; those it cannot read
+// become null and are counted.
+void readStringsAsNSStrings(ChannelValue& value, std::size_t& readAsNull) {
+  if (auto* text = std::get_if<std::string>(&value)) {
+    if (std::optional<std::string> read = nsStringFromUtf8(*text)) {
+      *text = std::move(*read);
+    } else {
+      value = ChannelValue();
+      ++readAsNull;
+    }
+  } else if (auto* list = std::get_if<ChannelList>(&value)) {
+    for (ChannelValue& element : *list) readStringsAsNSStrings(element, readAsNull);
+  } else if (auto* map = std::get_if<ChannelMap>(&value)) {
+    for (auto& [key, element] : *map) {
+      readStringsAsNSStrings(key, readAsNull);
+      readStringsAsNSStrings(element, readAsNull);
+    }
+  }
+}
+
 }  // namespace
 
 Bytes encodeValue(const ChannelValue& value) {
@@ -577,6 +599,17 @@ Decoded<DecodedReply> decodeReply(std::span<const std::uint8_t> bytes) {
   }
   if (!ok || !reader.expectEnd()) return reader.error();
   return reply;
+}
+
+Decoded<HostCall> decodeMethodCallForHost(std::span<const std::uint8_t> bytes) {
+  Decoded<MethodCall> decoded = decodeMethodCall(bytes);
+  auto* call = std::get_if<MethodCall>(&decoded);
+  if (!call) return std::get<CodecError>(std::move(decoded));
+  std::optional<std::string> method = nsStringFromUtf8(call->method);
+  if (!method) return CodecError{"the method name is not UTF-8", 0};
+  HostCall host{{std::move(*method), std::move(call->arguments)}};
+  readStringsAsNSStrings(host.call.arguments, host.stringsReadAsNull);
+  return host;
 }
 
 std::string toHex(std::span<const std::uint8_t> bytes) {

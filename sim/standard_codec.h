@@ -76,6 +76,31 @@ Decoded<MethodCall> decodeMethodCall(std::span<const std::uint8_t> bytes);
 // An empty message is "not implemented".
 Decoded<DecodedReply> decodeReply(std::span<const std::uint8_t> bytes);
 
+// A call from the UI as the host is handed it, and how many strings in it were
+// read as null.
+struct HostCall {
+  MethodCall call;
+  std::size_t stringsReadAsNull = 0;
+};
+
+// The decoders above give every string's bytes as they came. The host's side
+// of a channel is FlutterMacOS, whose codec makes each string (and each large
+// integer's digits) an NSString from its UTF-8 bytes, as nsStringFromUtf8 in
+// sim/utf8.h does. Where that gives nil, the codec puts NSNull in its place in
+// a list or a map, as a key or as a value, and the Mac side of the seam makes
+// nil and NSNull alike null: a string that is not UTF-8 reaches the host as
+// null wherever it stands. A method name read as nil fails the codec's check
+// that the name is a string, so that message is refused like one whose name is
+// a number.
+//
+// FlutterMacOS releases whose codec reads strings with NSString's UTF-8
+// initialiser behave so. Newer ones read them with
+// CFStringCreateFromExternalRepresentation, which follows the same rules, and
+// then autorelease the null it gives for such a string, which stops the whole
+// process. A crash is nothing to test the host against, so the older reading
+// stands for both.
+Decoded<HostCall> decodeMethodCallForHost(std::span<const std::uint8_t> bytes);
+
 // Upper-case hex pairs separated by single spaces ("0A 1B FF"), for printing
 // wire bytes.
 std::string toHex(std::span<const std::uint8_t> bytes);

@@ -112,17 +112,73 @@ TEST_F(PasteBackTest, TheKeystrokeGoesToWhoeverIsFrontmostWhenItIsTyped) {
   EXPECT_EQ(notes.document, "");
 }
 
-TEST_F(PasteBackTest, AnswersTrueEvenWhenTheApplicationHasQuit) {
-  desktop.quit(notes);
-  desktop.activate(mail);
-  desktop.activate(desktop.workspace().host());
-  ASSERT_EQ(host().lastActiveApp->processIdentifier(), mail.pid);
-  desktop.quit(mail);  // the record still names Mail
+TEST_F(PasteBackTest, RefusesWhenTheRecordedApplicationHasQuit) {
+  desktop.quit(notes);  // the host is in front: the record still names Notes
+  ASSERT_EQ(host().lastActiveApp->processIdentifier(), notes.pid);
+  const int changesBefore = desktop.pasteboard().changeCount();
 
+  EXPECT_FALSE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(2);
+
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changesBefore);
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+}
+
+struct QuitBeforeKeystrokeCase {
+  const char* name;
+  // What the user brings to the front, 0.05 s after the call, before Notes
+  // quits at 0.1 s.
+  std::vector<const char*> activated;
+  // Where the activation of whatever the system puts in front leaves the record.
+  const char* recordAfterQuit;
+  friend void PrintTo(const QuitBeforeKeystrokeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class QuitBeforeKeystrokeTest : public PasteBackTest,
+                                public ::testing::WithParamInterface<QuitBeforeKeystrokeCase> {};
+
+// Pins the fault where Command-V went to whichever application the system put
+// in front after the target quit, while the UI was told the paste succeeded.
+TEST_P(QuitBeforeKeystrokeTest, TypesIntoNoOtherApplicationAndRestoresAtOnce) {
+  const QuitBeforeKeystrokeCase& c = GetParam();
   EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
-  runUntil(1);
+  runUntil(0.05);
+  for (const char* name : c.activated) desktop.activate(*desktop.workspace().find(name));
+  runUntil(0.1);
+  desktop.quit(notes);
+  runUntil(0.2);
+  ASSERT_EQ(host().lastActiveApp->processIdentifier(),
+            desktop.workspace().find(c.recordAfterQuit)->pid);
+  runUntil(2);
 
-  EXPECT_THAT(newKeystrokes(), ElementsAre(pasteKey("down", "host"), pasteKey("up", "host")));
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(mail.document, "");
+  EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.3));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QuitBeforeKeystrokeTest,
+                         ::testing::Values(
+                             // The host comes back to the front; the record still names Notes.
+                             QuitBeforeKeystrokeCase{"HostComesToFront", {}, "Notes"},
+                             // Mail comes back to the front and is recorded: the record alone
+                             // cannot tell it from an application the user picked.
+                             QuitBeforeKeystrokeCase{"MailComesToFront", {"Mail", "Notes"}, "Mail"},
+                             // The user had brought Mail forward, then Notes quit: whether Mail
+                             // was meant cannot be known, and typing nothing is the safe side.
+                             QuitBeforeKeystrokeCase{"UserHadPickedMail", {"Mail"}, "Mail"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PasteBackTest, AnApplicationQuittingAfterTheKeystrokeChangesNothing) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(0.4);
+  desktop.quit(notes);
+  runUntil(2);
+  EXPECT_EQ(notes.document, "rewritten");
+  EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
 
@@ -192,38 +248,55 @@ TEST_P(PasteKeystrokeFailureTest, RestoresAtOnceWhenTheKeystrokeCannotBeMade) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PasteKeystrokeFailureTest,
     ::testing::Values(KeystrokeFailureCase{"NoEventSource", true, {}, true},
-                      KeystrokeFailureCase{"NoKeyDown", false, {{9, true}}, false},
-                      KeystrokeFailureCase{"NoKeyUp", false, {{9, false}}, false}),
+                      KeystrokeFailureCase{"NoKeyDown", false, {{'v', true}}, false},
+                      KeystrokeFailureCase{"NoKeyUp", false, {{'v', false}}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct OverlapCase {
   double secondAfter;
+  // When Notes quits, if it does.
+  std::optional<double> quitAfter;
   // A second paste before the first keystroke leaves its own text for both.
   const char* document;
-  friend void PrintTo(const OverlapCase& c, std::ostream* os) { *os << c.secondAfter << " s"; }
+  // The one time the user's contents go back.
+  double restoredAt;
+  friend void PrintTo(const OverlapCase& c, std::ostream* os) {
+    *os << "second at " << c.secondAfter << " s";
+    if (c.quitAfter) *os << ", quit at " << *c.quitAfter << " s";
+  }
 };
 
 // A second paste while the first still has the user's clipboard to give back.
 class OverlappingPasteTest : public PasteBackTest,
                              public ::testing::WithParamInterface<OverlapCase> {};
 
-TEST_P(OverlappingPasteTest, PastesTheLaterTextAndRestoresTheUsersClipboard) {
+TEST_P(OverlappingPasteTest, PastesTheLaterTextAndRestoresTheUsersClipboardOnce) {
   const OverlapCase& c = GetParam();
   EXPECT_TRUE(host().pasteTextToLastActiveApp("first "));
   runUntil(c.secondAfter);
   EXPECT_TRUE(host().pasteTextToLastActiveApp("second "));
+  if (c.quitAfter) {
+    runUntil(*c.quitAfter);
+    desktop.quit(notes);
+  }
   runUntil(3);
 
   EXPECT_EQ(notes.document, c.document);
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
-  // The user's contents went back once, after the last paste.
-  EXPECT_THAT(timesOf("write item"), ElementsAre(c.secondAfter + 0.8));
+  EXPECT_THAT(timesOf("write item"), ElementsAre(c.restoredAt));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OverlappingPasteTest,
-                         ::testing::Values(OverlapCase{0.1, "second second "},
-                                           OverlapCase{0.5, "first second "},
-                                           OverlapCase{0.79, "first second "}));
+                         ::testing::Values(OverlapCase{0.1, std::nullopt, "second second ", 0.9},
+                                           OverlapCase{0.5, std::nullopt, "first second ", 1.3},
+                                           OverlapCase{0.79, std::nullopt, "first second ", 1.59},
+                                           // Notes quits: neither keystroke is typed, and the
+                                           // second paste gives the clipboard back at its step.
+                                           OverlapCase{0.1, 0.2, "", 0.4},
+                                           // Only the first is typed; the second paste gives the
+                                           // clipboard back at its step, before the first paste's
+                                           // restore step would have.
+                                           OverlapCase{0.4, 0.6, "first ", 0.7}));
 
 TEST_F(PasteBackTest, ACaptureBetweenPasteAndRestoreKeepsTheUsersClipboard) {
   EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
@@ -243,7 +316,7 @@ TEST_F(PasteBackTest, AStaleRestoreNeverActsForALaterPaste) {
   runUntil(0.35);
   // The second paste's keystroke cannot be made: it gives the clipboard back
   // at once, while the first paste's restore step is still queued.
-  desktop.keyboard().failKeyEvents = {{9, true}};
+  desktop.keyboard().failKeyEvents = {{'v', true}};
   runUntil(0.45);
   desktop.keyboard().failKeyEvents.clear();
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));

@@ -143,9 +143,9 @@ TEST_P(CopyKeystrokeFailureTest, ClearsAndRestoresOnEveryPath) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CopyKeystrokeFailureTest,
     ::testing::Values(KeystrokeFailureCase{"NoEventSource", true, {}, true},
-                      KeystrokeFailureCase{"NoKeyDown", false, {{8, true}}, false},
-                      KeystrokeFailureCase{"NoKeyUp", false, {{8, false}}, false},
-                      KeystrokeFailureCase{"PasteKeysDoNotMatter", false, {{9, true}}, true}),
+                      KeystrokeFailureCase{"NoKeyDown", false, {{'c', true}}, false},
+                      KeystrokeFailureCase{"NoKeyUp", false, {{'c', false}}, false},
+                      KeystrokeFailureCase{"PasteKeysDoNotMatter", false, {{'v', true}}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SelectionCaptureTest, MadeFromTheHidSystemStateWithTheCommandFlagAlone) {
@@ -179,6 +179,22 @@ TEST_F(SelectionCaptureTest, WithoutARecordedApplicationClearsAndRestoresAtOnce)
   EXPECT_THAT(desktop.thread().sleeps, IsEmpty());
   EXPECT_THAT(newKeystrokes(), IsEmpty());
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+TEST_F(SelectionCaptureTest, ARecordedApplicationThatHasQuitIsNotEvenTried) {
+  host().showPanel();
+  desktop.quit(notes);  // the host is in front: the record still names Notes
+  ASSERT_EQ(host().lastActiveApp->processIdentifier(), notes.pid);
+  const int changesBefore = desktop.pasteboard().changeCount();
+
+  EXPECT_EQ(host().getSelectionViaClipboard(), std::nullopt);
+  host().captureSelectionBeforeShow();
+
+  EXPECT_EQ(desktop.now(), 0s);
+  EXPECT_THAT(desktop.thread().sleeps, IsEmpty());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changesBefore);
+  EXPECT_THAT(uiReceived(), IsEmpty());
 }
 
 TEST_F(SelectionCaptureTest, SummonHandsTheSelectionToTheUiBeforeThePanelAppears) {

@@ -155,9 +155,64 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgumentCase{"Bytes", ChannelValue(std::vector<std::uint8_t>{'h', 'i'})}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A "pasteText" call whose argument is a string of exactly these bytes.
+Bytes pasteTextOfBytes(std::initializer_list<std::uint8_t> text) {
+  Bytes message{
+      7, 9, 'p', 'a', 's', 't', 'e', 'T', 'e', 'x', 't', 7, static_cast<std::uint8_t>(text.size())};
+  message.insert(message.end(), text);
+  return message;
+}
+
+TEST_F(SelectionChannelTest, StringThatIsNotUtf8ReachesTheHostAsNull) {
+  const int changes = desktop.pasteboard().changeCount();
+
+  EXPECT_THAT(desktop.engine().send(kSelectionChannel, pasteTextOfBytes({'c', 'a', 'f', 0xE9})),
+              AnsweredOnceWith(kTextRequired));
+
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changes);
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+  const auto call =
+      std::find_if(desktop.timeline().events().rbegin(), desktop.timeline().events().rend(),
+                   [](const TimelineEvent& e) { return e.event == "call"; });
+  ASSERT_NE(call, desktop.timeline().events().rend());
+  EXPECT_EQ(call->details,
+            "The UI calls \"pasteText\" with null on com.brimlane.app/selection; the engine "
+            "reads 1 string that is not UTF-8 as null.");
+  EXPECT_EQ(call->wire, "07 09 70 61 73 74 65 54 65 78 74 07 04 63 61 66 E9");
+}
+
+TEST_F(SelectionChannelTest, PasteTextPastesTheTextTheMacEngineReads) {
+  EXPECT_THAT(desktop.engine().send(kSelectionChannel, pasteTextOfBytes({'a', 0xA9, 'z'})),
+              AnsweredOnceWith(kTrue));
+  EXPECT_EQ(plainText(desktop.pasteboard()), "a\uFFFDz");
+  desktop.advance(Seconds(1));
+
+  EXPECT_THAT(
+      desktop.engine().send(kSelectionChannel, pasteTextOfBytes({0xEF, 0xBB, 0xBF, 'h', 'i'})),
+      AnsweredOnceWith(kTrue));
+  EXPECT_EQ(plainText(desktop.pasteboard()), "hi");
+}
+
 TEST_F(SelectionChannelTest, PasteTextThatCannotPasteAnswersFalse) {
   desktop.accessibility().trusted = false;
   EXPECT_THAT(call("pasteText", ChannelValue("rewritten")), AnsweredOnceWith(kFalse));
+  EXPECT_TRUE(panel().isVisible());
+}
+
+TEST_F(SelectionChannelTest, WithTheRecordedApplicationQuitNeitherMethodTouchesAnything) {
+  host().showPanel();
+  desktop.quit(notes);  // the record still names Notes
+  const int changes = desktop.pasteboard().changeCount();
+  const SimTime start = desktop.now();
+
+  EXPECT_THAT(call("getSelection"), AnsweredOnceWith(kNull));
+  EXPECT_THAT(call("pasteText", ChannelValue("rewritten")), AnsweredOnceWith(kFalse));
+  desktop.advance(Seconds(1));
+
+  EXPECT_EQ(desktop.timeline().events().back().time, start);  // nothing happened since
+  EXPECT_EQ(desktop.pasteboard().changeCount(), changes);
+  EXPECT_THAT(desktop.keyboard().posted(), IsEmpty());
   EXPECT_TRUE(panel().isVisible());
 }
 
@@ -234,6 +289,7 @@ TEST_P(MalformedMessageTest, IsRefusedByTheEngineAndNeverDispatched) {
 INSTANTIATE_TEST_SUITE_P(Messages, MalformedMessageTest,
                          ::testing::Values(MalformedCase{"Empty", {}},
                                            MalformedCase{"NameNotAString", {3, 1, 0, 0, 0, 0}},
+                                           MalformedCase{"NameNotUtf8", {7, 1, 0xFF, 0}},
                                            MalformedCase{"Truncated", {7, 12, 'g', 'e', 't'}},
                                            MalformedCase{"UnknownType", {7, 1, 'x', 99}},
                                            MalformedCase{"TrailingBytes", {7, 1, 'x', 0, 0}}),

@@ -171,9 +171,77 @@ TEST_F(SimDesktopTest, APasteReadsThePasteboardWhenTheApplicationHandlesIt) {
   EXPECT_EQ(mail.document, "restored");
 }
 
+struct LayoutQueryCase {
+  const char* name;
+  KeyboardLayout layout;
+  std::optional<KeyCode> c;
+  std::optional<KeyCode> v;
+  // Whether the keys of C and V on a US keyboard copy and paste, and what
+  // Notes receives instead when they do not.
+  bool usKeysWork;
+  std::vector<std::string> received;
+  friend void PrintTo(const LayoutQueryCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class KeyboardLayoutTest : public SimDesktopTest,
+                           public ::testing::WithParamInterface<LayoutQueryCase> {};
+
+// On Dvorak the keys of C and V on a US keyboard are Command-J and Command-K:
+// an application receiving them copies and pastes nothing, and does whatever
+// those shortcuts do there.
+TEST_P(KeyboardLayoutTest, ApplicationsReadShortcutsThroughTheLayout) {
+  const LayoutQueryCase& c = GetParam();
+  desktop.keyboard().setLayout(c.layout);
+  EXPECT_EQ(desktop.keyboard().keyCodeForCharacterWithCommand(u'c'), c.c);
+  EXPECT_EQ(desktop.keyboard().keyCodeForCharacterWithCommand(u'v'), c.v);
+  EXPECT_EQ(desktop.keyboard().keyCodeForCharacterWithCommand(u'\u0441'), std::nullopt);  // с
+
+  notes.selection = "text";
+  desktop.activate(notes);
+  postCommandKey(kKeyC, notes.pid);
+  desktop.advance(Seconds(1));
+  postCommandKey(kKeyV, std::nullopt);
+  desktop.advance(Seconds(1));
+
+  std::vector<std::string> received;
+  for (const TimelineEvent& e : desktop.timeline().events()) {
+    if (e.event == "shortcut") received.push_back(e.details);
+  }
+  EXPECT_EQ(received, c.received);
+  EXPECT_EQ(plainText(desktop.pasteboard()), c.usKeysWork ? "text" : "<none>");
+  EXPECT_EQ(notes.document, c.usKeysWork ? "text" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, KeyboardLayoutTest,
+    ::testing::Values(
+        LayoutQueryCase{"Us", KeyboardLayout::kUs, 8, 9, true, {}},
+        LayoutQueryCase{"Dvorak",
+                        KeyboardLayout::kDvorak,
+                        34,
+                        47,
+                        false,
+                        {"Notes receives cmd+j.", "Notes receives cmd+k."}},
+        LayoutQueryCase{
+            "DvorakQwertyCommand", KeyboardLayout::kDvorakQwertyCommand, 8, 9, true, {}},
+        LayoutQueryCase{"Russian", KeyboardLayout::kRussian, 8, 9, true, {}},
+        LayoutQueryCase{
+            "NoLayoutData", KeyboardLayout::kNone, std::nullopt, std::nullopt, true, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimDesktopTest, AKeyEventFailsByWhatItMeansInTheLayout) {
+  desktop.keyboard().failKeyEvents = {{'c', true}};
+  Keyboard& keyboard = desktop.keyboard();
+  EXPECT_EQ(keyboard.createKeyboardEvent(nullptr, 8, true), nullptr);
+  EXPECT_NE(keyboard.createKeyboardEvent(nullptr, 8, false), nullptr);
+  desktop.keyboard().setLayout(KeyboardLayout::kDvorak);
+  EXPECT_NE(keyboard.createKeyboardEvent(nullptr, 8, true), nullptr);   // j
+  EXPECT_EQ(keyboard.createKeyboardEvent(nullptr, 34, true), nullptr);  // c
+}
+
 TEST_F(SimDesktopTest, EveryInjectedFailureShowsThroughTheInterface) {
   desktop.keyboard().failEventSource = true;
-  desktop.keyboard().failKeyEvents = {{kKeyV, false}};
+  desktop.keyboard().failKeyEvents = {{'v', false}};
   desktop.statusBar().failSymbol = true;
   desktop.pasteboard().failItemList = true;
   desktop.loginItems().registerRefusal = "Operation not permitted";

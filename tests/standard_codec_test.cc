@@ -423,6 +423,59 @@ TEST(StandardCodecMethodCallTest, CarriesAMapOfArguments) {
 }
 
 // ---------------------------------------------------------------------------
+// What the host is handed: strings as the Mac engine reads them
+
+struct HostReadingCase {
+  const char* name;
+  const char* arguments;  // hex, after the method name "m"
+  ChannelValue expected;
+  std::size_t readAsNull;
+};
+
+std::vector<HostReadingCase> hostReadingCases() {
+  const ChannelValue null;
+  const ChannelValue a("A");
+  return {
+      {"utf-8 as it came", "07 02 C3 A9", ChannelValue("\u00e9"), 0},
+      {"not utf-8, alone", "07 02 C3 28", null, 1},
+      {"not utf-8, in a list", "0C 02 | 07 02 C3 28 | 07 01 41", list({null, a}), 1},
+      {"not utf-8, as a map key", "0D 01 | 07 01 FF | 07 01 41", map({{null, a}}), 1},
+      {"not utf-8, as a map value", "0D 01 | 07 01 41 | 07 01 FF", map({{a, null}}), 1},
+      {"not utf-8, deep inside", "0C 01 | 0D 01 | 07 01 41 | 0C 02 | 07 01 80 | 07 01 41",
+       list({map({{a, list({null, a})}})}), 1},
+      {"not utf-8, everywhere", "0C 02 | 07 01 FF | 0D 01 | 07 01 FE | 07 01 ED",
+       list({null, map({{null, null}})}), 3},
+      {"a large integer's digits", "05 01 FF", null, 1},
+      {"byte order mark dropped", "07 04 EF BB BF 41", a, 0},
+      {"lone A9 as U+FFFD", "07 03 41 A9 41", ChannelValue("A\uFFFDA"), 0},
+      {"bytes are no string", "08 02 C3 28", std::vector<std::uint8_t>{0xC3, 0x28}, 0},
+  };
+}
+
+TEST(StandardCodecHostTest, StringThatIsNotUtf8ArrivesAsNullNotAsItsBytes) {
+  for (const HostReadingCase& c : hostReadingCases()) {
+    SCOPED_TRACE(c.name);
+    const Bytes message = concat({wire("07 01 6D"), wire(c.arguments)});
+    const HostCall host = decodedOrDefault(decodeMethodCallForHost(message));
+    EXPECT_EQ(host.call.method, "m");
+    EXPECT_EQ(host.call.arguments, c.expected);
+    EXPECT_EQ(host.stringsReadAsNull, c.readAsNull);
+  }
+}
+
+TEST(StandardCodecHostTest, MethodNameIsReadLikeAnyString) {
+  EXPECT_EQ(decodedOrDefault(decodeMethodCallForHost(wire("07 04 EF BB BF 6D | 00"))).call.method,
+            "m");
+  const auto notUtf8 = decodeMethodCallForHost(wire("07 01 FF | 00"));
+  ASSERT_TRUE(std::holds_alternative<CodecError>(notUtf8));
+  EXPECT_EQ(std::get<CodecError>(notUtf8), (CodecError{"the method name is not UTF-8", 0}));
+
+  // What is wrong with the bytes themselves is said as the plain decoder says it.
+  const Bytes cutShort = wire("07 05 41");
+  EXPECT_EQ(failureOf(decodeMethodCallForHost(cutShort)), failureOf(decodeMethodCall(cutShort)));
+}
+
+// ---------------------------------------------------------------------------
 // Reply envelopes
 
 TEST(StandardCodecReplyTest, HandlerAnswersGoInASuccessEnvelope) {

@@ -90,7 +90,7 @@ namespace brimlane::sim {
 struct KeystrokeFailureCase {
   const char* name;
   bool failSource;
-  std::set<std::pair<KeyCode, bool>> failEvents;
+  std::set<std::pair<char, bool>> failEvents;  // by meaning, as SimKeyboard takes them
   bool posted;
   friend void PrintTo(const KeystrokeFailureCase& c, std::ostream* os) { *os << c.name; }
 };

@@ -1,10 +1,12 @@
 // Synthetic keyboard events: an event source, key events with their modifier
-// flags, and the two ways to post them (to one process, or into the system's
-// input stream). Main thread only.
+// flags, the two ways to post them (to one process, or into the system's
+// input stream), and which key the user's keyboard layout types a character
+// with. Main thread only.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "app/platform/types.h"
 
@@ -58,6 +60,11 @@ class Keyboard {
   // Injects the event into the system's input stream at `tap`, so it reaches
   // whichever application is frontmost when the event is handled.
   virtual void post(EventTapLocation tap, KeyboardEvent& event) = 0;
+
+  // The virtual key code (0 to 127) that types `character` while Command
+  // alone is held, in the current keyboard layout, which is how applications
+  // read a Command shortcut; nothing when the layout cannot tell.
+  virtual std::optional<KeyCode> keyCodeForCharacterWithCommand(char16_t character) = 0;
 };
 
 }  // namespace brimlane

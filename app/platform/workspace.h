@@ -30,6 +30,9 @@ class RunningApplication {
 
   virtual std::optional<std::string> bundleIdentifier() const = 0;
   virtual ProcessId processIdentifier() const = 0;
+  // Whether the application has quit since this object was handed out. The
+  // object itself stays valid; its process is gone.
+  virtual bool isTerminated() const = 0;
 
   // Asks the application to become active; false when it cannot (for example
   // because it has quit).

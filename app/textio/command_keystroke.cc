@@ -2,7 +2,9 @@
 
 namespace brimlane {
 
-std::optional<CommandKeystroke> makeCommandKeystroke(Keyboard& keyboard, KeyCode key) {
+std::optional<CommandKeystroke> makeCommandKeystroke(Keyboard& keyboard, char16_t character,
+                                                     KeyCode usKeyCode) {
+  const KeyCode key = keyboard.keyCodeForCharacterWithCommand(character).value_or(usKeyCode);
   // Without a source the events are still made, just without one.
   const std::unique_ptr<EventSource> source =
       keyboard.createEventSource(EventSourceState::kHIDSystemState);

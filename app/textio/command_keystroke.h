@@ -17,6 +17,13 @@ struct CommandKeystroke {
 // Both events with the Command flag alone (whatever modifiers the user holds
 // must not turn Command-C into something else), made from a HID-state source
 // when one can be had. Nothing when either event cannot be made.
-std::optional<CommandKeystroke> makeCommandKeystroke(Keyboard& keyboard, KeyCode key);
+//
+// The key is the one that types `character` under Command in the user's
+// keyboard layout, asked as the events are made since the layout can change
+// at any time: applications read the shortcut through the layout, so on
+// Dvorak the key of C on a US keyboard means Command-J. When the layout
+// cannot tell, `usKeyCode`, the key of the character on a US keyboard.
+std::optional<CommandKeystroke> makeCommandKeystroke(Keyboard& keyboard, char16_t character,
+                                                     KeyCode usKeyCode);
 
 }  // namespace brimlane

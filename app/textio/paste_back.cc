@@ -7,6 +7,7 @@
 namespace brimlane {
 namespace {
 
+// Where V is on a US keyboard, for when the layout cannot tell where it is.
 constexpr KeyCode kVirtualKeyV = 9;
 // Gives the re-activated application time to come to the front before the
 // keystroke, which goes to whoever is frontmost by then.
@@ -19,7 +20,9 @@ constexpr Seconds kRestoreDelay{0.5};
 
 bool AppDelegate::pasteTextToLastActiveApp(const std::string& text) {
   if (!isProcessTrusted()) return false;
-  if (!lastActiveApp) return false;
+  // An application that has quit cannot be brought back: the keystroke would
+  // go to whichever application the system put in front instead.
+  if (!lastActiveApp || lastActiveApp->isTerminated()) return false;
 
   // While an earlier paste still has the user's contents to give back, the
   // pasteboard holds that paste's text, not the user's: keep the first
@@ -36,14 +39,26 @@ bool AppDelegate::pasteTextToLastActiveApp(const std::string& text) {
   services_.pasteboard.setStringForTypeString(text);
   hidePanel();
   lastActiveApp->activateWithOptions(kApplicationActivateIgnoringOtherApps);
-  services_.mainQueue.asyncAfter(kPasteDelay, [weakSelf = weak_from_this(), pasteNumber] {
-    if (const std::shared_ptr<AppDelegate> self = weakSelf.lock()) self->pasteStep(pasteNumber);
-  });
+  services_.mainQueue.asyncAfter(
+      kPasteDelay, [weakSelf = weak_from_this(), pasteNumber, target = lastActiveApp] {
+        if (const std::shared_ptr<AppDelegate> self = weakSelf.lock()) {
+          self->pasteStep(pasteNumber, *target);
+        }
+      });
   return true;
 }
 
-void AppDelegate::pasteStep(std::uint64_t pasteNumber) {
-  std::optional<CommandKeystroke> paste = makeCommandKeystroke(services_.keyboard, kVirtualKeyV);
+void AppDelegate::pasteStep(std::uint64_t pasteNumber, const RunningApplication& target) {
+  // The application the text was meant for has quit: the system has put
+  // another one in front (and the record may already name it), which must
+  // not receive a paste the user never asked of it. An application the user
+  // brought to the front themselves, while the target still runs, does.
+  if (target.isTerminated()) {
+    restoreAfterPaste(pasteNumber);
+    return;
+  }
+  std::optional<CommandKeystroke> paste =
+      makeCommandKeystroke(services_.keyboard, u'v', kVirtualKeyV);
   if (!paste) {
     restoreAfterPaste(pasteNumber);
     return;

@@ -6,6 +6,7 @@
 namespace brimlane {
 namespace {
 
+// Where C is on a US keyboard, for when the layout cannot tell where it is.
 constexpr KeyCode kVirtualKeyC = 8;
 // The application copies in its own time; the host polls instead of waiting
 // on a notification, which the pasteboard does not offer. Ten polls 0.1 s apart
@@ -16,6 +17,9 @@ constexpr Seconds kCopyPollInterval{0.1};
 }  // namespace
 
 std::optional<std::string> AppDelegate::getSelectionViaClipboard() {
+  // No process to copy from: borrowing the clipboard and waiting a second for
+  // a copy that cannot come would only cost the user time.
+  if (lastActiveApp && lastActiveApp->isTerminated()) return std::nullopt;
   const SavedPasteboard saved = snapshotPasteboard();
   // Cleared even when nothing will be copied, so that whatever text was on the
   // pasteboard before can never be mistaken for the selection.
@@ -27,7 +31,8 @@ std::optional<std::string> AppDelegate::getSelectionViaClipboard() {
 
 std::optional<std::string> AppDelegate::copySelectionFromLastActiveApp() {
   if (!lastActiveApp) return std::nullopt;
-  std::optional<CommandKeystroke> copy = makeCommandKeystroke(services_.keyboard, kVirtualKeyC);
+  std::optional<CommandKeystroke> copy =
+      makeCommandKeystroke(services_.keyboard, u'c', kVirtualKeyC);
   if (!copy) return std::nullopt;
 
   // Sent to that application's process alone: the host may already be on its

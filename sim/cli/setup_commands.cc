@@ -188,12 +188,10 @@ constexpr std::array<Failure, 7> kFailures{{
      }},
 }};
 
-constexpr KeyCode kKeyC = 8;
-constexpr KeyCode kKeyV = 9;
-
-// The keyboard event named by `copy|paste down|up`.
-std::pair<KeyCode, bool> readKeyEvent(LineReader& r) {
-  const KeyCode key = r.oneOf({"copy", "paste"}) == "copy" ? kKeyC : kKeyV;
+// The keyboard event named by `copy|paste down|up`: by what it means, the
+// copy or paste keystroke, on whichever key the layout puts it.
+std::pair<char, bool> readKeyEvent(LineReader& r) {
+  const char key = r.oneOf({"copy", "paste"}) == "copy" ? 'c' : 'v';
   const bool down = r.oneOf({"down", "up"}) == "down";
   return {key, down};
 }
@@ -217,7 +215,7 @@ Command readFail(ScenarioState& s, LineReader& r) {
 }
 
 Command readFailKeyEvent(ScenarioState& s, LineReader& r) {
-  const std::pair<KeyCode, bool> event = readKeyEvent(r);
+  const std::pair<char, bool> event = readKeyEvent(r);
   return [&s, event] { s.desktop.keyboard().failKeyEvents.insert(event); };
 }
 
@@ -234,7 +232,7 @@ Command readFailLoginUnregister(ScenarioState& s, LineReader& r) {
 Command readUndoFail(ScenarioState& s, LineReader& r) {
   if (r.peekWord("key-event")) {
     r.word("key-event");
-    const std::pair<KeyCode, bool> event = readKeyEvent(r);
+    const std::pair<char, bool> event = readKeyEvent(r);
     return [&s, event] { s.desktop.keyboard().failKeyEvents.erase(event); };
   }
   if (r.peekWord("login-register")) {
@@ -248,6 +246,12 @@ Command readUndoFail(ScenarioState& s, LineReader& r) {
   return [&s, set = readFailure(r, "|key-event|login-register|login-unregister").set] {
     set(s.desktop, false);
   };
+}
+
+Command readKeyboardLayout(ScenarioState& s, LineReader& r) {
+  const std::optional<KeyboardLayout> layout =
+      keyboardLayoutNamed(r.oneOf({"us", "dvorak", "dvorak-qwerty-command", "russian", "none"}));
+  return [&s, layout = *layout] { s.desktop.keyboard().setLayout(layout); };
 }
 
 Command readLoginStatus(ScenarioState& s, LineReader& r) {
@@ -282,6 +286,9 @@ constexpr CommandSpec kSetUp[] = {
     {"trusted", "yes|no", "Whether the host is trusted for Accessibility (yes at first).",
      readTrusted},
     {"screen", "W H", "The screen's size in points (1440 × 900 at first).", readScreen},
+    {"keyboard layout", "us|dvorak|dvorak-qwerty-command|russian|none",
+     "The user's keyboard layout, through which applications read shortcuts (us at first).",
+     readKeyboardLayout},
     {"app", "NAME [bundle ID|none] [pid N]",
      "Another application starts running, not yet active (com.example.NAME, pids from 501).",
      readApp},
@@ -305,7 +312,7 @@ constexpr CommandSpec kSetUp[] = {
      "From now on the platform gives no such object, or refuses the hot key's handler or key.",
      readFail},
     {"fail key-event", "copy|paste down|up",
-     "From now on the platform cannot make this half of a Command-C or Command-V.",
+     "From now on the platform cannot make this half of the copy or paste keystroke.",
      readFailKeyEvent},
     {"fail login-register", "\"DESCRIPTION\"",
      "From now on the system refuses to register the login item, with this description.",

@@ -1,44 +1,14 @@
 #include "sim/cli/timeline_printer.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 
+#include "sim/utf8.h"
+
 namespace brimlane::sim::cli {
 namespace {
-
-std::string jsonString(std::string_view text) {
-  std::string json = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        json += "\\\"";
-        break;
-      case '\\':
-        json += "\\\\";
-        break;
-      case '\n':
-        json += "\\n";
-        break;
-      case '\t':
-        json += "\\t";
-        break;
-      case '\r':
-        json += "\\r";
-        break;
-      default:
-        if (byte < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-          json += escaped;
-        } else {
-          json += c;
-        }
-    }
-  }
-  return json + "\"";
-}
 
 // One colour per kind of actor, so a person can follow who did what.
 const char* colourOf(Source source) {
@@ -61,20 +31,34 @@ const char* colourOf(Source source) {
   }
 }
 
+// One event as one line of JSON. JSON text is Unicode, but a text on the
+// simulated desktop is whatever bytes it was given (by a scenario file saved
+// as Latin-1, say): each sequence that is not UTF-8 is written as U+FFFD, and
+// "replaced" lists the fields where that happened.
+std::string jsonLine(const TimelineEvent& event, bool wire) {
+  nlohmann::ordered_json line;
+  nlohmann::ordered_json replaced = nlohmann::ordered_json::array();
+  auto text = [&](const char* field, std::string_view value) {
+    if (!isUtf8(value)) replaced.push_back(field);
+    line[field] = std::string(value);
+  };
+  line["time"] = toSeconds(event.time);
+  text("source", sourceName(event.source));
+  text("event", event.event);
+  text("details", event.details);
+  if (wire && !event.wire.empty()) text("wire", event.wire);
+  if (!replaced.empty()) line["replaced"] = std::move(replaced);
+  return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 }  // namespace
 
 void printEvent(std::ostream& out, const TimelineEvent& event, const OutputOptions& options) {
-  const double seconds = toSeconds(event.time);
   if (options.json) {
-    char time[32];
-    std::snprintf(time, sizeof time, "%.6f", seconds);
-    out << "{\"time\": " << time << ", \"source\": " << jsonString(sourceName(event.source))
-        << ", \"event\": " << jsonString(event.event)
-        << ", \"details\": " << jsonString(event.details);
-    if (options.wire && !event.wire.empty()) out << ", \"wire\": " << jsonString(event.wire);
-    out << "}\n";
+    out << jsonLine(event, options.wire) << "\n";
     return;
   }
+  const double seconds = toSeconds(event.time);
   char prefix[64];
   std::snprintf(prefix, sizeof prefix, "%8.3f  %-10s  ", seconds,
                 std::string(sourceName(event.source)).c_str());

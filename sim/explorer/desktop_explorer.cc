@@ -10,8 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr KeyCode kKeyC = 8;
-constexpr KeyCode kKeyV = 9;
 const std::string kSelectionChannel = "com.brimlane.app/selection";
 const std::string kSystemChannel = "com.brimlane.app/system";
 
@@ -64,27 +62,41 @@ DesktopExplorer::DesktopExplorer(ChoiceSource& choices) : choices_(choices) {
 
   desktop_.keyboard().onPost = [this](const PostedKey& key) {
     check(!goneAtEvent_, "a keystroke was posted after the host was gone");
+    // The host posts two keystrokes, the copy to one process and the paste
+    // into the input stream. Each must mean that in the user's layout, or the
+    // application does something else (Command-J on Dvorak for the key of C
+    // on a US keyboard).
+    const bool paste = !key.pid;
+    const KeyboardLayout layout = desktop_.keyboard().layout();
+    const std::optional<char> meaning = characterWithCommand(layout, key.keyCode);
+    check(meaning == (paste ? 'v' : 'c'),
+          std::string(paste ? "Command-V" : "Command-C") + " was posted on the key labelled " +
+              usKeyName(key.keyCode) + ", which is " +
+              (meaning ? "cmd+" + std::string(1, *meaning) : std::string("no shortcut")) + " in " +
+              std::string(describe(layout)));
     // The paste step types into the input stream without asking again: it is
     // owed a keystroke only by a paste that found the process trusted.
     bool owed = false;
-    if (!key.pid && key.keyCode == kKeyV && key.keyDown && trustedPastesOwed_ > 0) {
+    if (paste && key.keyDown && trustedPastesOwed_ > 0) {
       --trustedPastesOwed_;
       owed = true;
     }
-    if (!key.pid && key.keyCode == kKeyV && key.keyDown && pastedText_) {
+    if (paste && key.keyDown && pastedText_) {
       // Whatever else came and went, the paste types the latest text.
       check(desktop_.pasteboard().stringForTypeString() == *pastedText_,
             "Command-V was typed with something else than the pasted text on the pasteboard");
     }
-    const bool pasteKeyUp = !key.pid && key.keyCode == kKeyV && !key.keyDown;
+    const bool pasteKeyUp = paste && !key.keyDown;
     check(desktop_.accessibility().trusted || owed || pasteKeyUp,
           "a keystroke was posted without the Accessibility trust");
-    if (key.keyCode == kKeyC) {
+    if (!paste) {
       const std::shared_ptr<AppDelegate> host = desktop_.delegate();
-      check(key.pid && host && host->lastActiveApp &&
-                host->lastActiveApp->processIdentifier() == *key.pid,
+      check(host && host->lastActiveApp && host->lastActiveApp->processIdentifier() == *key.pid,
             "Command-C went to a process other than the recorded application's");
+      check(!host || !host->lastActiveApp || !host->lastActiveApp->isTerminated(),
+            "Command-C was posted to an application that has quit");
     }
+    if (paste && key.keyDown) checkPasteTarget();
   };
   desktop_.pasteboard().onForeignWrite = [this] {
     if (desktop_.scheduler().mainThreadSleeping()) {
@@ -118,6 +130,22 @@ void DesktopExplorer::check(bool holds, const std::string& broken) {
     std::snprintf(time, sizeof time, "%.3f", toSeconds(desktop_.now()));
     broken_ = broken + " (at " + time + " s, step " + std::to_string(steps_.size()) + ")";
   }
+}
+
+// Paste steps run in the order of their pastes, each at its due time or, after
+// a capture held the main thread, later. A step whose application has quit
+// types nothing, and nothing else changes between the steps of one instant,
+// so a keystroke belongs to the oldest paste due by now whose application
+// still runs; those before it that are due and whose application has quit
+// typed nothing.
+void DesktopExplorer::checkPasteTarget() {
+  while (!pendingPastes_.empty() && pendingPastes_.front().due <= desktop_.now() &&
+         pendingPastes_.front().target->isTerminated()) {
+    pendingPastes_.pop_front();
+  }
+  const bool owned = !pendingPastes_.empty() && pendingPastes_.front().due <= desktop_.now();
+  check(owned, "Command-V was posted while the recorded application of its paste had quit");
+  if (owned) pendingPastes_.pop_front();
 }
 
 void DesktopExplorer::checkReply(const UiCallOutcome& outcome, const std::string& what) {
@@ -217,6 +245,12 @@ void DesktopExplorer::step() {
       check(trusted, "pasteText started a paste without the Accessibility trust");
       if (trusted) ++trustedPastesOwed_;
       pastedText_ = std::get<std::string>(arguments);
+      const std::shared_ptr<AppDelegate> host = d.delegate();
+      check(host && host->lastActiveApp && !host->lastActiveApp->isTerminated(),
+            "pasteText answered true for an application that has quit");
+      if (host && host->lastActiveApp) {
+        pendingPastes_.push_back({d.now() + std::chrono::milliseconds(300), host->lastActiveApp});
+      }
     }
     if (method == "getSelection") check(d.now() - before <= 1s, "getSelection blocked over 1 s");
     d.runDue();
@@ -341,8 +375,17 @@ void DesktopExplorer::step() {
           d.keyboard().failEventSource = !d.keyboard().failEventSource;
           steps_.push_back("event sources fail or come back");
           break;
+        case 3: {
+          static constexpr KeyboardLayout kLayouts[] = {
+              KeyboardLayout::kUs, KeyboardLayout::kDvorak, KeyboardLayout::kDvorakQwertyCommand,
+              KeyboardLayout::kRussian, KeyboardLayout::kNone};
+          const KeyboardLayout layout = kLayouts[choices_.next(std::size(kLayouts))];
+          steps_.push_back("the user switches to " + std::string(describe(layout)));
+          d.keyboard().setLayout(layout);
+          break;
+        }
         default: {
-          const std::pair<KeyCode, bool> event{choices_.next(2) ? kKeyC : kKeyV, choices_.next(2)};
+          const std::pair<char, bool> event{choices_.next(2) ? 'c' : 'v', choices_.next(2) == 1};
           if (!d.keyboard().failKeyEvents.erase(event)) d.keyboard().failKeyEvents.insert(event);
           steps_.push_back("a keyboard event fails or comes back");
         }

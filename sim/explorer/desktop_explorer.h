@@ -1,12 +1,14 @@
 // Drives a launched host through a long, arbitrary sequence of what users,
 // other applications and the UI code may do, and checks after every step
 // (and at every keystroke) the promises the host makes whatever happens:
-// one answer per call, no keystroke without the Accessibility trust, the
-// user's clipboard given back, nothing acting once the host is gone, the main
-// thread never blocked past one capture, released snapshots zeroed.
+// one answer per call, no keystroke without the Accessibility trust, none
+// for an application that has quit, Command-C and Command-V meaning copy and
+// paste in the user's keyboard layout, the user's clipboard given back, nothing acting once the host
+// is gone, the main thread never blocked past one capture, released snapshots zeroed.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <random>
@@ -71,6 +73,8 @@ class DesktopExplorer {
   void check(bool holds, const std::string& broken);
   void checkReply(const UiCallOutcome& outcome, const std::string& what);
   void checkClipboardAtRest();
+  // At a paste keystroke: the application its paste was asked for still runs.
+  void checkPasteTarget();
   ChannelValue anyValue(int depth = 0);
   std::string anyText();
   SimApp& anyApp();
@@ -89,6 +93,13 @@ class DesktopExplorer {
   int trustedPastesOwed_ = 0;
   // The text of the latest paste, while nothing else has written over it.
   std::optional<std::string> pastedText_;
+  // Pastes whose keystroke may still come, oldest first: when it is due and
+  // the application recorded when the paste was asked.
+  struct PendingPaste {
+    SimTime due;
+    std::shared_ptr<RunningApplication> target;
+  };
+  std::deque<PendingPaste> pendingPastes_;
   // Once the delegate is gone, nothing of the host may act any more.
   std::optional<std::size_t> goneAtEvent_;
 };
