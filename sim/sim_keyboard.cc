@@ -3,17 +3,21 @@
 namespace brimlane::sim {
 namespace {
 
-class SimEventSource : public EventSource {};
+class SimEventSource : public EventSource {
+ public:
+  explicit SimEventSource(EventSourceState state) : state(state) {}
+  EventSourceState state;
+};
 
 class SimKeyboardEvent : public KeyboardEvent {
  public:
-  SimKeyboardEvent(KeyCode keyCode, bool keyDown, bool hasSource)
-      : keyCode(keyCode), keyDown(keyDown), hasSource(hasSource) {}
+  SimKeyboardEvent(KeyCode keyCode, bool keyDown, std::optional<EventSourceState> source)
+      : keyCode(keyCode), keyDown(keyDown), source(source) {}
   void setFlags(EventFlags newFlags) override { flags = newFlags; }
 
   KeyCode keyCode;
   bool keyDown;
-  bool hasSource;
+  std::optional<EventSourceState> source;
   EventFlags flags = 0;
 };
 
@@ -29,26 +33,28 @@ std::string describeKey(KeyCode keyCode, EventFlags flags, bool keyDown) {
 std::unique_ptr<EventSource> SimKeyboard::createEventSource(EventSourceState state) {
   sourcesCreated_.push_back(state);
   if (failEventSource) return nullptr;
-  return std::make_unique<SimEventSource>();
+  return std::make_unique<SimEventSource>(state);
 }
 
 std::unique_ptr<KeyboardEvent> SimKeyboard::createKeyboardEvent(EventSource* source,
                                                                 KeyCode keyCode, bool keyDown) {
   const std::optional<char> meaning = characterWithCommand(layout_, keyCode);
   if (meaning && failKeyEvents.contains({*meaning, keyDown})) return nullptr;
-  return std::make_unique<SimKeyboardEvent>(keyCode, keyDown, source != nullptr);
+  std::optional<EventSourceState> state;
+  if (source) state = static_cast<const SimEventSource*>(source)->state;
+  return std::make_unique<SimKeyboardEvent>(keyCode, keyDown, state);
 }
 
 void SimKeyboard::postToPid(ProcessId pid, KeyboardEvent& event) {
   const auto& e = static_cast<const SimKeyboardEvent&>(event);
-  deliver({scheduler_.now(), e.keyCode, e.flags, e.keyDown, e.hasSource, pid, {}},
+  deliver({scheduler_.now(), e.keyCode, e.flags, e.keyDown, e.source, pid, {}},
           workspace_.findByPid(pid));
 }
 
 void SimKeyboard::post(EventTapLocation, KeyboardEvent& event) {
   const auto& e = static_cast<const SimKeyboardEvent&>(event);
   // The input stream hands the event to whichever application is frontmost.
-  deliver({scheduler_.now(), e.keyCode, e.flags, e.keyDown, e.hasSource, std::nullopt, {}},
+  deliver({scheduler_.now(), e.keyCode, e.flags, e.keyDown, e.source, std::nullopt, {}},
           workspace_.frontmost());
 }
 

@@ -21,7 +21,8 @@ struct PostedKey {
   KeyCode keyCode;
   EventFlags flags;
   bool keyDown;
-  bool hasSource;                // made from an event source
+  // The state of the event source it was made from; nothing: made without one.
+  std::optional<EventSourceState> source;
   std::optional<ProcessId> pid;  // posted to this process; nothing: to the HID tap
   std::string receiver;          // the application it reached, or empty
 };

@@ -18,11 +18,7 @@ class ListedItem : public PasteboardItem {
   }
 
   std::optional<Bytes> dataForType(const std::string& type) const override {
-    // With a repeated name the owner answers with the first offering.
-    for (const SimPasteboardType& t : item_->types) {
-      if (t.type == type) return t.data;
-    }
-    return std::nullopt;
+    return item_->dataFor(type);
   }
 
  private:
@@ -56,6 +52,26 @@ Bytes toBytes(std::string_view text) {
 
 SimPasteboardItem SimPasteboardItem::plainText(std::string_view text) {
   return {{{std::string(kPasteboardTypeString), toBytes(text)}}};
+}
+
+std::optional<Bytes> SimPasteboardItem::dataFor(std::string_view type) const {
+  for (const SimPasteboardType& t : types) {
+    if (t.type == type) return t.data;
+  }
+  return std::nullopt;
+}
+
+SimPasteboardItem SimPasteboardItem::offered() const {
+  SimPasteboardItem item;
+  for (const SimPasteboardType& t : types) {
+    const bool seen =
+        std::any_of(item.types.begin(), item.types.end(),
+                    [&](const SimPasteboardType& kept) { return kept.type == t.type; });
+    if (seen) continue;
+    if (std::optional<Bytes> data = dataFor(t.type))
+      item.types.push_back({t.type, std::move(data)});
+  }
+  return item;
 }
 
 std::optional<std::vector<std::unique_ptr<PasteboardItem>>> SimPasteboard::pasteboardItems() {

@@ -24,6 +24,14 @@ struct SimPasteboardItem {
   friend bool operator==(const SimPasteboardItem&, const SimPasteboardItem&) = default;
 
   static SimPasteboardItem plainText(std::string_view text);
+
+  // The bytes a reader gets for `type`: with a repeated name the owner answers
+  // with the first offering, and a type may deliver nothing.
+  std::optional<Bytes> dataFor(std::string_view type) const;
+  // The item as a reader of it finds it: each type name once, in the order
+  // first listed, with the bytes `dataFor` gives; names that deliver nothing
+  // are left out.
+  SimPasteboardItem offered() const;
 };
 
 Bytes toBytes(std::string_view text);

@@ -15,8 +15,8 @@ class SimRunningApplication : public RunningApplication {
   std::optional<std::string> bundleIdentifier() const override { return app_->bundleIdentifier; }
   ProcessId processIdentifier() const override { return app_->pid; }
   bool isTerminated() const override { return !app_->running; }
-  bool activateWithOptions(ApplicationActivationOptions) override {
-    return workspace_.activate(*app_);
+  bool activateWithOptions(ApplicationActivationOptions options) override {
+    return workspace_.activateWithOptions(*app_, options);
   }
 
  private:
@@ -105,6 +105,11 @@ bool SimWorkspace::activate(SimApp& app) {
     announceActivation(app);
   }
   return true;
+}
+
+bool SimWorkspace::activateWithOptions(SimApp& app, ApplicationActivationOptions options) {
+  activationRequests.push_back({app.name, options});
+  return activate(app);
 }
 
 void SimWorkspace::announceActivation(SimApp& app) {

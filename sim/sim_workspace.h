@@ -33,6 +33,13 @@ struct SimApp {
   std::string document;
 };
 
+// An application asked to activate through its running-application object,
+// with the options it was asked with.
+struct ActivationRequest {
+  std::string app;
+  ApplicationActivationOptions options;
+};
+
 // The PNG signature and an empty header: enough to be image data, not text.
 Bytes pngBytes();
 inline constexpr std::string_view kPasteboardTypePng = "public.png";
@@ -60,6 +67,8 @@ class SimWorkspace : public Workspace {
   // `app` becomes the frontmost, active application; the activation
   // notification reaches observers through the main queue.
   bool activate(SimApp& app);
+  // The same, asked of the application's running-application object.
+  bool activateWithOptions(SimApp& app, ApplicationActivationOptions options);
   void quit(SimApp& app);
   SimApp* frontmost();
 
@@ -69,6 +78,8 @@ class SimWorkspace : public Workspace {
   // Whether activations post their notification; off, the host learns of
   // activations only by asking who is frontmost.
   bool postsActivationNotifications = true;
+  // Every activation asked through a running-application object, in order.
+  std::vector<ActivationRequest> activationRequests;
   // Told of every activation, after the frontmost application changed.
   std::function<void(const SimApp&)> onActivate;
 

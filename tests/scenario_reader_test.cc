@@ -57,7 +57,18 @@ TEST_F(ScenarioReaderTest, AcceptsEveryKindOfLine) {
         "expect keys Notes cmd+c cmd+c",
         "expect answer error \"CODE\" \"message\"",
         "expect answer [1, {\"k\": \"v\"}]",
-        "expect time 0.8"}) {
+        "expect time 0.8",
+        "expect keys Notes cmd+c Mail cmd+v cmd+v",
+        "expect keys from private to Notes ctrl+option+shift+cmd+c from none hid v into nobody c",
+        "expect ui updateSelection \"a\" updateSelection \"b\"",
+        "expect activated Notes all-windows ignoring-other-apps Mail no-options",
+        "expect panel level 25",
+        "expect panel collection none",
+        "expect status-item length 24.5",
+        "expect hotkey returned 0 -9874 unhandled",
+        "press cmd+shift+t cmd+shift+t t",
+        "undo fail key-event paste up",
+        "reopen visible-windows"}) {
     EXPECT_EQ(errorOf(line), "") << line;
   }
 }
@@ -77,30 +88,41 @@ TEST_P(RefusedLineTest, SaysWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, RefusedLineTest,
-    ::testing::Values(RefusedCase{"summon Notes", "unknown command \"summon\""},
-                      RefusedCase{"select Notes \"open", "never closed"},
-                      RefusedCase{"select Notes \"bad \\q escape\"", "unknown escape \\q"},
-                      RefusedCase{"select Notes text", "in double quotes"},
-                      RefusedCase{"wait soon", "\"soon\""}, RefusedCase{"wait -1", "between 0 and"},
-                      RefusedCase{"wait 1 2", "unexpected \"2\""},
-                      RefusedCase{"macos twelve", "not a version"},
-                      RefusedCase{"trusted maybe", "expected yes|no"},
-                      RefusedCase{"press cmd+shift", "names no key"},
-                      RefusedCase{"press cmd+shift+t+y", "not a modifier or a key"},
-                      RefusedCase{"call selection pasteText [1, 2", "expected ']'"},
-                      RefusedCase{"call selection pasteText {\"k\" 1}", "expected ':'"},
-                      RefusedCase{"call elsewhere getSelection", "selection or system"},
-                      RefusedCase{"send selection hex:0A1", "even number of hex digits"},
-                      RefusedCase{"clipboard item text", "TYPE=VALUE"},
-                      RefusedCase{"clipboard item a=3", "must be \"text\", hex:HEX or nodata"},
-                      RefusedCase{"fail network", "expected event-source"},
-                      RefusedCase{"keyboard layout colemak", "expected us|dvorak|"},
-                      RefusedCase{"keyboard dvorak", "expected layout"},
-                      RefusedCase{"app host", "reserved"},
-                      RefusedCase{"app Notes pid 0", "positive"},
-                      RefusedCase{"expect weather sunny", "expected clipboard|"},
-                      RefusedCase{"expect panel open", "visible|hidden"},
-                      RefusedCase{"quit host", "only through its menu"}),
+    ::testing::Values(
+        RefusedCase{"summon Notes", "unknown command \"summon\""},
+        RefusedCase{"select Notes \"open", "never closed"},
+        RefusedCase{"select Notes \"bad \\q escape\"", "unknown escape \\q"},
+        RefusedCase{"select Notes text", "in double quotes"}, RefusedCase{"wait soon", "\"soon\""},
+        RefusedCase{"wait -1", "between 0 and"}, RefusedCase{"wait 1 2", "unexpected \"2\""},
+        RefusedCase{"macos twelve", "not a version"},
+        RefusedCase{"trusted maybe", "expected yes|no"},
+        RefusedCase{"press cmd+shift", "names no key"},
+        RefusedCase{"press cmd+shift+t+y", "not a modifier or a key"},
+        RefusedCase{"call selection pasteText [1, 2", "expected ']'"},
+        RefusedCase{"call selection pasteText {\"k\" 1}", "expected ':'"},
+        RefusedCase{"call elsewhere getSelection", "selection or system"},
+        RefusedCase{"send selection hex:0A1", "even number of hex digits"},
+        RefusedCase{"clipboard item text", "TYPE=VALUE"},
+        RefusedCase{"clipboard item a=3", "must be \"text\", hex:HEX or nodata"},
+        RefusedCase{"fail network", "expected event-source"},
+        RefusedCase{"keyboard layout colemak", "expected us|dvorak|"},
+        RefusedCase{"keyboard dvorak", "expected layout"}, RefusedCase{"app host", "reserved"},
+        RefusedCase{"app Notes pid 0", "positive"},
+        RefusedCase{"expect weather sunny", "expected clipboard|"},
+        RefusedCase{"expect panel open", "visible|hidden"},
+        RefusedCase{"quit host", "only through its menu"}, RefusedCase{"app into", "reserved"},
+        RefusedCase{"expect panel open", "|style|level|"},
+        RefusedCase{"clipboard bogus", "expected \"TEXT\"|empty|nolist|item"},
+        RefusedCase{"fail key-evnt", "|key-event|login-register|"},
+        RefusedCase{"expect panel style round", "expected titled|closable"},
+        RefusedCase{"expect keys Notes", "key combination"},
+        RefusedCase{"expect keys from somewhere Notes cmd+c", "hid-system"},
+        RefusedCase{"expect activated Notes", "no-options"},
+        RefusedCase{"expect hotkey cmd+shift+t \"BRL\" 1", "four characters"},
+        RefusedCase{"expect prompts -1", "cannot be negative"},
+        RefusedCase{"undo fail network", "expected event-source"},
+        RefusedCase{"notify activation", "application name"},
+        RefusedCase{"\"launch\"", "expected a command"}),
     [](const auto& info) { return "Line" + std::to_string(info.index); });
 
 TEST_F(ScenarioReaderTest, FailedExpectationsNameTheirLine) {
@@ -109,6 +131,33 @@ TEST_F(ScenarioReaderTest, FailedExpectationsNameTheirLine) {
             "visible, key\n"
             "test.scenario:4: expected quit yes, got still running\n");
   EXPECT_EQ(runner.failures(), 2);
+}
+
+TEST_F(ScenarioReaderTest, FailedExpectationsShowWhatIsThereTheWayTheyAreWritten) {
+  EXPECT_EQ(
+      run({"app Notes", "select Notes \"s\"", "activate Notes", "launch", "activate Notes",
+           "press cmd+shift+t", "expect keys from private into Notes cmd+shift+c",
+           "expect panel level normal", "expect panel style titled", "expect hotkey none",
+           "expect hotkey returned unhandled", "expect status-item acts-on left-mouse-up",
+           "expect activated none", "expect panel background-view within-window active sidebar"}),
+      "test.scenario:7: expected keys from private into Notes cmd+shift+c, got from "
+      "hid-system to Notes cmd+c\n"
+      "test.scenario:8: expected panel level normal, got floating\n"
+      "test.scenario:9: expected panel style titled, got titled closable resizable "
+      "full-size-content\n"
+      "test.scenario:10: expected hotkey none, got cmd+shift+t \"BRLN\" 1\n"
+      "test.scenario:11: expected hotkey returned unhandled, got 0\n"
+      "test.scenario:12: expected status-item acts-on left-mouse-up, got left-mouse-up "
+      "right-mouse-up\n"
+      "test.scenario:14: expected panel background-view within-window active sidebar, got "
+      "behind-window active sidebar\n");
+}
+
+TEST_F(ScenarioReaderTest, LaunchesOnceAndLoadsOnlyBefore) {
+  EXPECT_EQ(errorOf("load"), "");
+  EXPECT_EQ(errorOf("launch"), "");
+  EXPECT_EQ(errorOf("launch"), "the host is launched once per scenario");
+  EXPECT_EQ(errorOf("load"), "the interface file is loaded once, before launch");
 }
 
 TEST_F(ScenarioReaderTest, KeysAndUiAreReadOnce) {

@@ -154,7 +154,7 @@ TEST_F(SelectionCaptureTest, MadeFromTheHidSystemStateWithTheCommandFlagAlone) {
   for (const PostedKey& key : desktop.keyboard().posted()) {
     EXPECT_EQ(key.flags, kEventFlagMaskCommand);
     EXPECT_EQ(key.keyCode, 8);
-    EXPECT_TRUE(key.hasSource);
+    EXPECT_EQ(key.source, EventSourceState::kHIDSystemState);
   }
   EXPECT_TRUE(desktop.keyboard().posted().at(0).keyDown);
   EXPECT_FALSE(desktop.keyboard().posted().at(1).keyDown);

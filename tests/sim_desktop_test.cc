@@ -92,7 +92,7 @@ TEST_F(SimDesktopTest, CopyToAProcessLandsAfterTheApplicationsLatency) {
     EXPECT_EQ(key.receiver, "Notes");
     EXPECT_EQ(key.pid, notes.pid);
     EXPECT_EQ(key.flags, kEventFlagMaskCommand);
-    EXPECT_TRUE(key.hasSource);
+    EXPECT_TRUE(key.source.has_value());
   }
   desktop.scheduler().sleepMainThread(249ms);
   EXPECT_EQ(plainText(desktop.pasteboard()), "<none>");

@@ -45,8 +45,10 @@ expect clipboard unchanged
 
 const char* kUsage =
     "usage: brimlane-sim [--json] [--wire] [--quiet] [FILE | -]\n"
+    "       brimlane-sim --help-scenario\n"
     "  with no FILE, runs the built-in demonstration; with -, reads a scenario\n"
-    "  from standard input line by line.\n";
+    "  from standard input line by line. --help-scenario prints the scenario\n"
+    "  language.\n";
 
 enum class Reading {
   // A file is read whole first: a line that cannot be read stops the scenario
@@ -97,6 +99,9 @@ int main(int argc, char** argv) {
       options.wire = true;
     } else if (std::strcmp(argv[i], "--quiet") == 0) {
       options.quiet = true;
+    } else if (std::strcmp(argv[i], "--help-scenario") == 0) {
+      brimlane::sim::cli::printLanguage(std::cout);
+      return kAllHeld;
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::cout << kUsage;
       return kAllHeld;

@@ -1,16 +1,14 @@
 // Runs a scenario on the simulated desktop: each line is read into a command
-// (set-up, action or expectation) and run in order, and the desktop's timeline
-// is printed as it grows.
+// (set-up, action or expectation, from the command table) and run in order,
+// and the desktop's timeline is printed as it grows.
 #pragma once
 
-#include <functional>
 #include <iosfwd>
-#include <optional>
 #include <string>
-#include <vector>
+#include <variant>
 
-#include "sim/cli/scenario_lexer.h"
-#include "sim/sim_desktop.h"
+#include "sim/cli/command_table.h"
+#include "sim/cli/scenario_state.h"
 
 namespace brimlane::sim::cli {
 
@@ -23,7 +21,7 @@ struct OutputOptions {
 
 class ScenarioRunner {
  public:
-  using Command = std::function<void()>;
+  using Command = cli::Command;
 
   ScenarioRunner(std::string fileName, OutputOptions options, std::ostream& out, std::ostream& err);
 
@@ -39,34 +37,18 @@ class ScenarioRunner {
   const std::string& fileName() const { return fileName_; }
 
  private:
-  using Tokens = std::vector<Token>;
-  class Reader;
-
-  Command readSetUp(Reader& r);
-  Command readAction(Reader& r);
-  Command readExpectation(Reader& r);
-
   // Records a failed expectation.
   void fail(const std::string& expected, const std::string& got);
-  SimApp& appNamed(const std::string& name);
-  std::string clipboardText();
-  std::vector<std::string> unreadKeystrokes();
 
   std::string fileName_;
   OutputOptions options_;
   std::ostream& out_;
   std::ostream& err_;
-  SimDesktop desktop_;
+  ScenarioState state_;
 
   int currentLine_ = 0;
   int failures_ = 0;
-  ProcessId nextPid_ = 501;
   std::size_t printed_ = 0;
-  std::vector<SimPasteboardItem> userClipboard_;
-  std::optional<UiCallOutcome> lastCall_;
-  std::size_t uiRead_ = 0;
-  std::size_t keysRead_ = 0;
-  std::size_t stdoutRead_ = 0;
 };
 
 }  // namespace brimlane::sim::cli

@@ -1,0 +1,188 @@
+#include "sim/cli/line_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <optional>
+
+#include "sim/describe.h"
+
+namespace brimlane::sim::cli {
+namespace {
+
+std::optional<Bytes> parseHex(std::string_view hex) {
+  Bytes bytes;
+  std::string digits;
+  for (char c : hex) {
+    if (c != ' ') digits += c;
+  }
+  if (digits.size() % 2 != 0) return std::nullopt;
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data() + i, digits.data() + i + 2, value, 16);
+    if (error != std::errc() || end != digits.data() + i + 2) return std::nullopt;
+    bytes.push_back(static_cast<std::uint8_t>(value));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+bool LineReader::peekWord(std::string_view word) const {
+  return peek() && peek()->kind == Token::Kind::kWord && peek()->text == word;
+}
+
+bool LineReader::peekString() const {
+  return peek() && peek()->kind == Token::Kind::kString;
+}
+
+std::string LineReader::word(const char* what) {
+  const Token& t = take(what);
+  if (t.kind != Token::Kind::kWord)
+    throw ReadError(std::string("expected ") + what + ", found " + shown(t));
+  return t.text;
+}
+
+std::string LineReader::oneOf(std::initializer_list<std::string_view> words) {
+  std::string expected;
+  for (std::string_view w : words) expected += (expected.empty() ? "" : "|") + std::string(w);
+  const std::string found = word(expected.c_str());
+  if (std::find(words.begin(), words.end(), found) == words.end()) {
+    throw ReadError("expected " + expected + ", found \"" + found + "\"");
+  }
+  return found;
+}
+
+std::string LineReader::string(const char* what) {
+  const Token& t = take(what);
+  if (t.kind != Token::Kind::kString) {
+    throw ReadError(std::string("expected ") + what + " in double quotes, found " + shown(t));
+  }
+  return t.text;
+}
+
+double LineReader::number(const char* what) {
+  const std::string text = word(what);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    throw ReadError(std::string("expected ") + what + " as a number, found \"" + text + "\"");
+  }
+  return value;
+}
+
+Seconds LineReader::seconds(const char* what) {
+  const double value = number(what);
+  if (value < 0 || value > 1e6) {
+    throw ReadError(std::string(what) + " must be between 0 and 1000000 seconds");
+  }
+  return Seconds(value);
+}
+
+std::int64_t LineReader::integer(const char* what) {
+  const std::string text = word(what);
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    throw ReadError(std::string("expected ") + what + " as a whole number, found \"" + text + "\"");
+  }
+  return value;
+}
+
+std::int64_t LineReader::count(const char* what) {
+  const std::int64_t value = integer(what);
+  if (value < 0) throw ReadError(std::string(what) + " cannot be negative");
+  return value;
+}
+
+Bytes LineReader::hexAfter(const std::string& prefix) {
+  const Token& colon = take("':'");
+  if (colon.kind != Token::Kind::kPunct || colon.text != ":" || !colon.joined) {
+    throw ReadError("expected " + prefix + ":HEX");
+  }
+  if (atEnd() || !peek()->joined) return {};
+  const std::string digits = word("hex digits");
+  std::optional<Bytes> bytes = parseHex(digits);
+  if (!bytes) throw ReadError("\"" + digits + "\" is not an even number of hex digits");
+  return *bytes;
+}
+
+ChannelValue LineReader::value(int depth) {
+  if (depth > 32) throw ReadError("value nested too deeply");
+  const Token& t = take("a value");
+  if (t.kind == Token::Kind::kString) return ChannelValue(t.text);
+  if (t.kind == Token::Kind::kPunct && t.text == "[") {
+    ChannelList list;
+    if (punct("]")) return ChannelValue(std::move(list));
+    do {
+      list.push_back(value(depth + 1));
+    } while (punct(","));
+    expectPunct("]");
+    return ChannelValue(std::move(list));
+  }
+  if (t.kind == Token::Kind::kPunct && t.text == "{") {
+    ChannelMap map;
+    if (punct("}")) return ChannelValue(std::move(map));
+    do {
+      ChannelValue key = value(depth + 1);
+      expectPunct(":");
+      map.emplace_back(std::move(key), value(depth + 1));
+    } while (punct(","));
+    expectPunct("}");
+    return ChannelValue(std::move(map));
+  }
+  if (t.kind != Token::Kind::kWord) throw ReadError("expected a value, found " + shown(t));
+  if (t.text == "null") return ChannelValue();
+  if (t.text == "true") return ChannelValue(true);
+  if (t.text == "false") return ChannelValue(false);
+  if (t.text == "bytes") return ChannelValue(hexAfter("bytes"));
+  std::int64_t integer = 0;
+  const char* end = t.text.data() + t.text.size();
+  if (auto [p, e] = std::from_chars(t.text.data(), end, integer); e == std::errc() && p == end) {
+    // Like the UI code's codec: 32 bits when the number fits.
+    if (integer >= INT32_MIN && integer <= INT32_MAX) {
+      return ChannelValue(static_cast<std::int32_t>(integer));
+    }
+    return ChannelValue(integer);
+  }
+  double decimal = 0;
+  if (auto [p, e] = std::from_chars(t.text.data(), end, decimal); e == std::errc() && p == end) {
+    return ChannelValue(decimal);
+  }
+  throw ReadError("\"" + t.text + "\" is not a value");
+}
+
+KeyCombination LineReader::combination(const char* what) {
+  const std::string text = word(what);
+  auto parsed = parseKeyCombination(text);
+  if (const auto* error = std::get_if<std::string>(&parsed)) throw ReadError(*error);
+  return std::get<KeyCombination>(parsed);
+}
+
+void LineReader::end() {
+  if (!atEnd()) throw ReadError("unexpected " + shown(tokens_[next_]) + " at the end of the line");
+}
+
+std::string LineReader::shown(const Token& t) {
+  return t.kind == Token::Kind::kString ? quote(t.text) : "\"" + t.text + "\"";
+}
+
+const Token& LineReader::take(const char* what) {
+  if (atEnd()) throw ReadError(std::string("expected ") + what + " at the end of the line");
+  return tokens_[next_++];
+}
+
+bool LineReader::punct(const char* p) {
+  if (peek() && peek()->kind == Token::Kind::kPunct && peek()->text == p) {
+    ++next_;
+    return true;
+  }
+  return false;
+}
+
+void LineReader::expectPunct(const char* p) {
+  if (!punct(p)) throw ReadError(std::string("expected '") + p + "'");
+}
+
+}  // namespace brimlane::sim::cli
