@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
 
 namespace brimlane::sim {
 namespace {
@@ -9,6 +10,9 @@ namespace {
 // What each virtual key code of the ANSI keyboard types on a US layout, by
 // code; a space for codes that type no character worth a shortcut (the ISO
 // section key, return, tab, and everything past the grave accent).
+// Virtual key codes go up to 127.
+constexpr KeyCode kKeyCodeCount = 128;
+
 constexpr std::string_view kUsByKeyCode = "asdfhgzxcv bqweryt123465=97-80]ou[ip lj'k;\\,/nm.  `";
 
 // Dvorak from the same keys, row by row: what a key types on US (first) and
@@ -63,6 +67,22 @@ std::string usKeyName(KeyCode keyCode) {
   const std::optional<char> us = usCharacter(keyCode);
   if (us && std::isalnum(static_cast<unsigned char>(*us))) return std::string(1, *us);
   return "key" + std::to_string(keyCode);
+}
+
+std::optional<KeyCode> usKeyCodeNamed(std::string_view name) {
+  if (name.size() == 1) {
+    for (KeyCode code = 0; code < kKeyCodeCount; ++code) {
+      if (usKeyName(code) == name) return code;
+    }
+    return std::nullopt;
+  }
+  if (!name.starts_with("key") || name.size() == 3) return std::nullopt;
+  unsigned code = 0;
+  const auto [end, error] = std::from_chars(name.data() + 3, name.data() + name.size(), code);
+  if (error != std::errc() || end != name.data() + name.size() || code >= kKeyCodeCount) {
+    return std::nullopt;
+  }
+  return static_cast<KeyCode>(code);
 }
 
 }  // namespace brimlane::sim

@@ -36,5 +36,8 @@ std::optional<char> characterWithCommand(KeyboardLayout layout, KeyCode keyCode)
 // The key as a US keyboard labels it: its letter or digit, or "keyN" for the
 // others, so that every name is one word of a scenario.
 std::string usKeyName(KeyCode keyCode);
+// The key a US keyboard labels `name` ("c", "7"), or any key by its code
+// ("key47", up to key127); nothing for other names.
+std::optional<KeyCode> usKeyCodeNamed(std::string_view name);
 
 }  // namespace brimlane::sim
