@@ -59,7 +59,9 @@ class LineReader {
  private:
   const Token& take(const char* what);
   bool punct(const char* p);
-  void expectPunct(const char* p);
+  // Takes `p`, or refuses the line saying where it wanted `p` (or
+  // `alternative`, which the caller has just tried) and what it found there.
+  void expectPunct(const char* p, const char* alternative = nullptr);
 
   std::vector<Token> tokens_;
   std::size_t next_ = 0;
