@@ -4,17 +4,6 @@
 
 namespace brimlane::sim {
 
-bool SimAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  ++(prompt ? promptingChecks : silentChecks);
-  // The system only asks the user when there is something to grant.
-  if (prompt && !trusted) {
-    ++prompts;
-    timeline_.record(Source::kUser, "prompt",
-                     "The system asks the user to allow the host to control the computer.");
-  }
-  return trusted;
-}
-
 void SimThread::sleepForTimeInterval(Seconds interval) {
   sleeps.push_back(toSimTime(interval));
   scheduler_.sleepMainThread(toSimTime(interval));

@@ -10,6 +10,7 @@
 #include "app/app_delegate.h"
 #include "app/main_flutter_window.h"
 #include "sim/scheduler.h"
+#include "sim/sim_accessibility.h"
 #include "sim/sim_engine.h"
 #include "sim/sim_hot_keys.h"
 #include "sim/sim_keyboard.h"
@@ -21,21 +22,6 @@
 #include "sim/timeline.h"
 
 namespace brimlane::sim {
-
-class SimAccessibility : public Accessibility {
- public:
-  explicit SimAccessibility(Timeline& timeline) : timeline_(timeline) {}
-  bool isProcessTrustedWithOptions(bool prompt) override;
-
-  bool trusted = true;
-  // Silent and prompting checks made, and the prompts the system showed.
-  int silentChecks = 0;
-  int promptingChecks = 0;
-  int prompts = 0;
-
- private:
-  Timeline& timeline_;
-};
 
 class SimMainQueue : public MainQueue {
  public:
@@ -134,8 +120,8 @@ class SimDesktop {
   Timeline timeline_{scheduler_};
   SimPasteboard pasteboard_{timeline_};
   SimWorkspace workspace_{scheduler_, timeline_, pasteboard_};
-  SimKeyboard keyboard_{scheduler_, timeline_, workspace_};
   SimAccessibility accessibility_{timeline_};
+  SimKeyboard keyboard_{scheduler_, timeline_, workspace_, accessibility_};
   SimWindows windows_{timeline_, workspace_};
   SimApplicationObject application_{timeline_, workspace_};
   SimStatusBar statusBar_{timeline_, application_};

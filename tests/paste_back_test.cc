@@ -71,7 +71,7 @@ TEST_F(PasteBackTest, PastesIntoTheUserApplicationAndGivesTheClipboardBack) {
 }
 
 TEST_F(PasteBackTest, UntrustedChangesNothing) {
-  desktop.accessibility().trusted = false;
+  desktop.accessibility().setTrusted(false);
   const int changesBefore = desktop.pasteboard().changeCount();
 
   EXPECT_FALSE(host().pasteTextToLastActiveApp("rewritten"));
@@ -178,6 +178,23 @@ TEST_F(PasteBackTest, AnApplicationQuittingAfterTheKeystrokeChangesNothing) {
   desktop.quit(notes);
   runUntil(2);
   EXPECT_EQ(notes.document, "rewritten");
+  EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+// The paste step does not ask for the trust again; the system drops a
+// keystroke posted without it, and the user's clipboard still comes back.
+TEST_F(PasteBackTest, TrustTakenBackBeforeTheKeystrokeTypesNothingAndStillRestores) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  const int checks = desktop.accessibility().silentChecks;
+  runUntil(0.2);
+  desktop.accessibility().setTrusted(false);
+  runUntil(2);
+
+  EXPECT_THAT(newKeystrokes(), ElementsAre("cmd+v down → input stream → dropped",
+                                           "cmd+v up → input stream → dropped"));
+  EXPECT_EQ(notes.document, "");
+  EXPECT_EQ(desktop.accessibility().silentChecks, checks);
   EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }

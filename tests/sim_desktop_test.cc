@@ -332,7 +332,7 @@ TEST_F(SimDesktopTest, LoginItemsFollowRegistrationAndTheSystemVersion) {
 TEST_F(SimDesktopTest, TheSystemPromptsOnlyAProcessThatIsNotTrusted) {
   SimAccessibility& ax = desktop.accessibility();
   EXPECT_TRUE(ax.isProcessTrustedWithOptions(true));
-  ax.trusted = false;
+  ax.setTrusted(false);
   EXPECT_FALSE(ax.isProcessTrustedWithOptions(false));
   EXPECT_EQ(ax.prompts, 0);
   EXPECT_FALSE(ax.isProcessTrustedWithOptions(true));

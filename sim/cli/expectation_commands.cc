@@ -645,14 +645,17 @@ struct ShownKeystroke {
   std::string combination;
 };
 
+// Who a keystroke reached: an application, nobody, or for one posted to a
+// process that is not there, that process.
+std::string reachedBy(const PostedKey& key) {
+  if (!key.receiver.empty()) return key.receiver;
+  if (key.pid && !key.dropped) return "pid " + std::to_string(*key.pid);
+  return "nobody";
+}
+
 ShownKeystroke showKeystroke(const PostedKeystroke& k, bool withSource) {
   std::string target = withSource ? "from " + nameSource(k.key.source) + " " : "";
-  if (k.key.pid) {
-    target +=
-        "to " + (k.key.receiver.empty() ? "pid " + std::to_string(*k.key.pid) : k.key.receiver);
-  } else {
-    target += "into " + (k.key.receiver.empty() ? std::string("nobody") : k.key.receiver);
-  }
+  target += (k.key.pid ? "to " : "into ") + reachedBy(k.key);
   std::string combination = nameKeystroke(k.key.keyCode, k.key.flags);
   if (!k.both) combination += k.key.keyDown ? "(down only)" : "(up only)";
   return {target, combination};
@@ -683,11 +686,8 @@ std::string joinKeystrokes(const std::vector<ShownKeystroke>& keystrokes) {
 }
 
 bool matches(const ExpectedKeystroke& want, const PostedKeystroke& got) {
-  const std::string reached = got.key.receiver.empty()
-                                  ? (got.key.pid ? "pid " + std::to_string(*got.key.pid) : "nobody")
-                                  : got.key.receiver;
   return got.both && want.toProcess == got.key.pid.has_value() &&
-         (!want.target || *want.target == reached) && want.keyCode == got.key.keyCode &&
+         (!want.target || *want.target == reachedBy(got.key)) && want.keyCode == got.key.keyCode &&
          want.flags == got.key.flags && (!want.source || *want.source == got.key.source);
 }
 

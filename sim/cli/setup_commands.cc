@@ -42,7 +42,7 @@ Command readHostBundle(ScenarioState& s, LineReader& r) {
 
 Command readTrusted(ScenarioState& s, LineReader& r) {
   const bool trusted = r.yesOrNo();
-  return [&s, trusted] { s.desktop.accessibility().trusted = trusted; };
+  return [&s, trusted] { s.desktop.accessibility().setTrusted(trusted); };
 }
 
 Command readScreen(ScenarioState& s, LineReader& r) {
