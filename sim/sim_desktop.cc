@@ -16,6 +16,7 @@ void SimStandardOutput::writeLine(std::string_view line) {
 
 SimDesktop::SimDesktop() {
   workspace_.onActivate = [this](const SimApp& app) { windows_.applicationDidActivate(app); };
+  workspace_.hostHasWindowOnScreen = [this] { return windows_.anyOnScreen(); };
 }
 SimDesktop::~SimDesktop() = default;
 
@@ -66,14 +67,14 @@ SimApp& SimDesktop::launchApp(const std::string& name) {
   return workspace_.launchApp(name, "com.example." + bundleSuffix, nextPid_++);
 }
 
-void SimDesktop::activate(SimApp& app) {
+void SimDesktop::activate(SimApp& app, bool notify) {
   timeline_.record(Source::kUser, "switch", "The user switches to " + app.name + ".");
-  workspace_.activate(app);
+  workspace_.activate(app, notify);
   scheduler_.runDue();
 }
 
-void SimDesktop::quit(SimApp& app) {
-  workspace_.quit(app);
+void SimDesktop::quit(SimApp& app, SimApp* forward) {
+  workspace_.quit(app, forward);
   scheduler_.runDue();
 }
 

@@ -85,8 +85,11 @@ class SimDesktop {
 
   // The user.
   SimApp& launchApp(const std::string& name);
-  void activate(SimApp& app);
-  void quit(SimApp& app);
+  // The user switches to `app`; the system may post no notification of it.
+  void activate(SimApp& app, bool notify = true);
+  // `app` quits; `forward` is the application the system brings forward if
+  // `app` was in front (by default, the one SimWorkspace picks).
+  void quit(SimApp& app, SimApp* forward = nullptr);
   std::optional<OSStatus> pressKeys(std::uint32_t keyCode, std::uint32_t modifiers);
   void clickStatusItem(MouseButton button, const std::vector<std::string>& modifiers = {});
   // The user launches the host again while it runs.

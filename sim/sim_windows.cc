@@ -236,6 +236,12 @@ bool SimWindows::isKey(const void* window) const {
   return window && keyWindow == window && active == &workspace_.host();
 }
 
+bool SimWindows::anyOnScreen() const {
+  const auto visible = [](const auto& window) { return window->isVisible(); };
+  return std::any_of(panels_.begin(), panels_.end(), visible) ||
+         std::any_of(mainWindows_.begin(), mainWindows_.end(), visible);
+}
+
 void SimWindows::applicationDidActivate(const SimApp& app) {
   if (&app == &workspace_.host()) return;
   for (const auto& panel : panels_) {

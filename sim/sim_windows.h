@@ -151,6 +151,8 @@ class SimWindows : public Windows {
   // The one panel the host made, or nullptr.
   SimPanel* panel() const { return panels_.empty() ? nullptr : panels_.front().get(); }
   bool isKey(const void* window) const;
+  // Whether any window of the host (its panel, its main window) is on screen.
+  bool anyOnScreen() const;
   // Another application became active: windows that hide on deactivation go.
   void applicationDidActivate(const SimApp& app);
 

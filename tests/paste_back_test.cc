@@ -131,6 +131,8 @@ struct QuitBeforeKeystrokeCase {
   // What the user brings to the front, 0.05 s after the call, before Notes
   // quits at 0.1 s.
   std::vector<const char*> activated;
+  // What the system brings forward as Notes quits; nothing: the one it picks.
+  const char* comesForward;
   // Where the activation of whatever the system puts in front leaves the record.
   const char* recordAfterQuit;
   friend void PrintTo(const QuitBeforeKeystrokeCase& c, std::ostream* os) { *os << c.name; }
@@ -147,7 +149,7 @@ TEST_P(QuitBeforeKeystrokeTest, TypesIntoNoOtherApplicationAndRestoresAtOnce) {
   runUntil(0.05);
   for (const char* name : c.activated) desktop.activate(*desktop.workspace().find(name));
   runUntil(0.1);
-  desktop.quit(notes);
+  desktop.quit(notes, c.comesForward ? desktop.workspace().find(c.comesForward) : nullptr);
   runUntil(0.2);
   ASSERT_EQ(host().lastActiveApp->processIdentifier(),
             desktop.workspace().find(c.recordAfterQuit)->pid);
@@ -160,17 +162,18 @@ TEST_P(QuitBeforeKeystrokeTest, TypesIntoNoOtherApplicationAndRestoresAtOnce) {
   EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QuitBeforeKeystrokeTest,
-                         ::testing::Values(
-                             // The host comes back to the front; the record still names Notes.
-                             QuitBeforeKeystrokeCase{"HostComesToFront", {}, "Notes"},
-                             // Mail comes back to the front and is recorded: the record alone
-                             // cannot tell it from an application the user picked.
-                             QuitBeforeKeystrokeCase{"MailComesToFront", {"Mail", "Notes"}, "Mail"},
-                             // The user had brought Mail forward, then Notes quit: whether Mail
-                             // was meant cannot be known, and typing nothing is the safe side.
-                             QuitBeforeKeystrokeCase{"UserHadPickedMail", {"Mail"}, "Mail"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuitBeforeKeystrokeTest,
+    ::testing::Values(
+        // The host comes back to the front; the record still names Notes.
+        QuitBeforeKeystrokeCase{"HostComesToFront", {}, "host", "Notes"},
+        // Mail comes back to the front and is recorded: the record alone
+        // cannot tell it from an application the user picked.
+        QuitBeforeKeystrokeCase{"MailComesToFront", {"Mail", "Notes"}, nullptr, "Mail"},
+        // The user had brought Mail forward, then Notes quit: whether Mail
+        // was meant cannot be known, and typing nothing is the safe side.
+        QuitBeforeKeystrokeCase{"UserHadPickedMail", {"Mail"}, nullptr, "Mail"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PasteBackTest, AnApplicationQuittingAfterTheKeystrokeChangesNothing) {
   EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));

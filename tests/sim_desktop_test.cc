@@ -70,14 +70,70 @@ TEST_F(SimDesktopTest, DeliversMalformedNotificationsAsGiven) {
   EXPECT_TRUE(std::holds_alternative<OtherObject>(seen[1].userInfo->at("key")));
 }
 
-TEST_F(SimDesktopTest, QuittingTheFrontmostApplicationActivatesThePreviousOne) {
-  desktop.activate(notes);
-  desktop.activate(mail);
-  desktop.quit(mail);
+TEST_F(SimDesktopTest, AnActivationMayComeWithoutANotification) {
+  int seen = 0;
+  desktop.workspace().addObserver(kWorkspaceDidActivateApplicationNotification,
+                                  [&](const Notification&) { ++seen; });
+  desktop.activate(notes, false);
+  desktop.runUntilIdle();
   EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_EQ(seen, 0);
+}
+
+struct ComesForwardCase {
+  const char* name;
+  bool panelOnScreen;
+  // Whom the scenario names to come forward; nothing: the system picks.
+  const char* named;
+  const char* forward;
+  friend void PrintTo(const ComesForwardCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ComesForwardTest : public SimDesktopTest,
+                         public ::testing::WithParamInterface<ComesForwardCase> {};
+
+// Notes, then the host, then Mail were active; Mail quits.
+TEST_P(ComesForwardTest, TheSystemBringsForwardTheLatestApplicationWithAWindow) {
+  const ComesForwardCase& c = GetParam();
+  desktop.activate(notes);
+  desktop.launch();
+  if (!c.panelOnScreen) desktop.windows().panel()->orderOut();
+  desktop.activate(mail);
+  desktop.quit(mail, c.named ? desktop.workspace().find(c.named) : nullptr);
+  EXPECT_EQ(desktop.workspace().frontmost()->name, c.forward);
   EXPECT_FALSE(desktop.workspace().runningApplication(mail)->activateWithOptions(
       kApplicationActivateIgnoringOtherApps));
-  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_EQ(desktop.workspace().frontmost()->name, c.forward);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ComesForwardTest,
+                         ::testing::Values(
+                             // The host has nothing on screen to bring forward.
+                             ComesForwardCase{"HostWithoutAWindow", false, nullptr, "Notes"},
+                             ComesForwardCase{"HostWithItsPanelOnScreen", true, nullptr, "host"},
+                             ComesForwardCase{"NamedByTheScenario", true, "Notes", "Notes"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimDesktopTest, AnApplicationQuittingBehindTheFrontOneBringsNothingForward) {
+  desktop.activate(notes);
+  desktop.activate(mail);
+  const std::size_t events = desktop.timeline().events().size();
+  desktop.quit(notes);
+  EXPECT_EQ(desktop.workspace().frontmost(), &mail);
+  // The quit, and no activation.
+  EXPECT_EQ(desktop.timeline().events().size(), events + 1);
+}
+
+TEST_F(SimDesktopTest, AnApplicationStartedAgainIsANewProcess) {
+  const std::shared_ptr<RunningApplication> before = desktop.workspace().runningApplication(notes);
+  desktop.quit(notes);
+  SimApp& again = desktop.launchApp("Notes");
+  EXPECT_NE(again.pid, notes.pid);
+  EXPECT_EQ(desktop.workspace().find("Notes"), &again);
+  EXPECT_TRUE(before->isTerminated());
+  EXPECT_FALSE(desktop.workspace().runningApplication(again)->isTerminated());
+  EXPECT_EQ(desktop.workspace().findByPid(again.pid), &again);
+  EXPECT_EQ(desktop.workspace().findByPid(notes.pid), nullptr);
 }
 
 TEST_F(SimDesktopTest, CopyToAProcessLandsAfterTheApplicationsLatency) {

@@ -36,13 +36,41 @@ Command readLaunch(ScenarioState& s, LineReader& r) {
 
 Command readActivate(ScenarioState& s, LineReader& r) {
   const std::string name = r.word("an application name or host");
-  return [&s, name] { s.desktop.activate(s.appNamed(name)); };
+  bool notify = true;
+  if (!r.atEnd()) {
+    r.keyword("no-notification");
+    notify = false;
+  }
+  return [&s, name, notify] { s.desktop.activate(s.appNamed(name), notify); };
 }
 
 Command readQuit(ScenarioState& s, LineReader& r) {
   const std::string name = r.word("an application name");
   if (name == "host") throw ReadError("the host quits only through its menu");
-  return [&s, name] { s.desktop.quit(s.appNamed(name)); };
+  std::optional<std::string> forward;
+  if (r.punct(",")) {
+    forward = r.word("the application that comes forward, or host");
+    r.keyword("comes");
+    r.keyword("forward");
+  }
+  return [&s, name, forward] {
+    SimApp& app = s.appNamed(name);
+    SimApp* next = forward ? &s.appNamed(*forward) : nullptr;
+    if (forward) {
+      // Something comes forward only in place of the frontmost application.
+      const SimApp* front = s.desktop.workspace().frontmost();
+      if (front != &app || !app.running) {
+        s.fail(name + " in front as it quits, for " + *forward + " to come forward",
+               front ? front->name + " in front" : std::string("nothing in front"));
+        return;
+      }
+      if (!next->running) {
+        s.fail(*forward + " running, to come forward", *forward + " has quit");
+        return;
+      }
+    }
+    s.desktop.quit(app, next);
+  };
 }
 
 Command readPress(ScenarioState& s, LineReader& r) {
@@ -193,8 +221,12 @@ constexpr CommandSpec kActions[] = {
      readLoad},
     {"launch", "", "The host finishes launching (loading first if needed); once per scenario.",
      readLaunch},
-    {"activate", "NAME|host", "The user switches to an application, or to the host.", readActivate},
-    {"quit", "NAME", "An application quits.", readQuit},
+    {"activate", "NAME|host [no-notification]",
+     "The user switches to an application, or to the host; the system may post no notification.",
+     readActivate},
+    {"quit", "NAME[, NAME|host comes forward]",
+     "An application quits; in its place comes the latest one with a window, or the one named.",
+     readQuit},
     {"press", "COMBINATION …",
      "The user presses key combinations in turn, quicker than the main queue runs.", readPress},
     {"click status", "left|right [cmd] [shift] [option] [ctrl]|noevent",

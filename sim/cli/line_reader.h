@@ -53,12 +53,14 @@ class LineReader {
   // Refuses whatever is left on the line.
   void end();
 
+  // Takes the punctuation `p` if it comes next.
+  bool punct(const char* p);
+
   // A token as messages show it.
   static std::string shown(const Token& t);
 
  private:
   const Token& take(const char* what);
-  bool punct(const char* p);
   // Takes `p`, or refuses the line saying where it wanted `p` (or
   // `alternative`, which the caller has just tried) and what it found there.
   void expectPunct(const char* p, const char* alternative = nullptr);

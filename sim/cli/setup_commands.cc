@@ -69,7 +69,8 @@ Command readApp(ScenarioState& s, LineReader& r) {
     }
   }
   return [&s, name, bundle, pid] {
-    if (s.desktop.workspace().find(name)) {
+    // One that has quit can be started again, as a new process.
+    if (const SimApp* running = s.desktop.workspace().find(name); running && running->running) {
       s.fail("a new application " + name, "one already running");
       return;
     }
