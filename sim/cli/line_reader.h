@@ -55,6 +55,12 @@ class LineReader {
 
   // Takes the punctuation `p` if it comes next.
   bool punct(const char* p);
+  // Takes every token left on the line.
+  std::vector<Token> rest() {
+    std::vector<Token> left(tokens_.begin() + static_cast<std::ptrdiff_t>(next_), tokens_.end());
+    next_ = tokens_.size();
+    return left;
+  }
 
   // A token as messages show it.
   static std::string shown(const Token& t);

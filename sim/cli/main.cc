@@ -99,7 +99,7 @@ int runLines(ScenarioRunner& runner, std::istream& in, Reading reading) {
     return kUnreadable;
   }
   for (const auto& [lineNumber, command] : commands) runner.run(lineNumber, command);
-  runner.flush();
+  runner.finish();
   return runner.failures() ? kExpectationFailed : kAllHeld;
 }
 

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "sim/cli/command_table.h"
+#include "sim/cli/pasteboard_entries.h"
 
 namespace brimlane::sim::cli {
 namespace {
@@ -136,26 +137,7 @@ Command readClipboardNoList(ScenarioState& s, LineReader&) {
 }
 
 Command readClipboardItem(ScenarioState& s, LineReader& r) {
-  SimPasteboardItem item;
-  while (!r.atEnd()) {
-    const std::string entry = r.word("TYPE=VALUE");
-    const std::size_t equals = entry.find('=');
-    if (equals == std::string::npos || equals == 0) {
-      throw ReadError("expected TYPE=VALUE, found \"" + entry + "\"");
-    }
-    const std::string type = entry.substr(0, equals);
-    const std::string value = entry.substr(equals + 1);
-    if (value == "nodata") {
-      item.types.push_back({type, std::nullopt});
-    } else if (value == "hex") {
-      item.types.push_back({type, r.hexAfter("hex")});
-    } else if (value.empty() && r.peekString() && r.peek()->joined) {
-      item.types.push_back({type, toBytes(r.string("the type's text"))});
-    } else {
-      throw ReadError("the value of " + type + " must be \"text\", hex:HEX or nodata");
-    }
-  }
-  if (item.types.empty()) throw ReadError("clipboard item needs at least one TYPE=VALUE");
+  const SimPasteboardItem item = readEntries(r);
   return [&s, item] {
     // Right after another item line this adds an item; otherwise it starts
     // a new clipboard.
