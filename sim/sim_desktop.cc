@@ -17,6 +17,7 @@ void SimStandardOutput::writeLine(std::string_view line) {
 SimDesktop::SimDesktop() {
   workspace_.onActivate = [this](const SimApp& app) { windows_.applicationDidActivate(app); };
   workspace_.hostHasWindowOnScreen = [this] { return windows_.anyOnScreen(); };
+  application_.onTerminate = [this] { terminateHost(); };
 }
 SimDesktop::~SimDesktop() = default;
 
@@ -48,6 +49,29 @@ void SimDesktop::finishLaunching() {
 void SimDesktop::launch() {
   loadMainInterface();
   finishLaunching();
+}
+
+void SimDesktop::terminateHost() {
+  timeline_.record(Source::kLaunch, "will terminate",
+                   "The host's delegate hears that the application will terminate.");
+  if (delegate_) {
+    delegate_->applicationWillTerminate(
+        Notification{"NSApplicationWillTerminateNotification", std::nullopt});
+  }
+  endHostProcess();
+}
+
+void SimDesktop::endHostProcess() {
+  scheduler_.endMainQueue();
+  hotKeys_.removeAll();
+  statusBar_.removeAll();
+  engine_.hostEnded();
+  windows_.removeAll();
+  endedDelegate_ = std::move(delegate_);
+  workspace_.quit(workspace_.host());
+  timeline_.record(Source::kLaunch, "quit",
+                   "The host has quit: no queued work of it runs, and its hot key, status item, "
+                   "observers and channels are gone.");
 }
 
 void SimDesktop::releaseDelegate() {

@@ -74,7 +74,8 @@ class SimDesktop {
   // Both, as a user starting the host sees it.
   void launch();
 
-  // The application's delegate, or nullptr before loading or once gone.
+  // The application's delegate, or nullptr before loading, once gone, or
+  // once the host has quit.
   std::shared_ptr<AppDelegate> delegate() const { return delegate_; }
   // The interface file lets go of the delegate: weak references find it gone.
   void releaseDelegate();
@@ -138,8 +139,20 @@ class SimDesktop {
   std::shared_ptr<SimMainWindow> simMainWindow_;
   std::unique_ptr<MainFlutterWindow> mainWindow_;
   std::shared_ptr<AppDelegate> delegate_;
+  // The delegate of a host that quit. Its process is over, but the call that
+  // chose Quit is still on its stack and returns through it.
+  std::shared_ptr<AppDelegate> endedDelegate_;
   std::shared_ptr<ApplicationDelegate> foreignDelegate_;
   ProcessId nextPid_ = 501;
+
+  // What the application object's terminate: does: the delegate hears that
+  // the application will terminate, then the process ends.
+  void terminateHost();
+  // The host's process ends as a process does: none of its queued work runs
+  // (its observers hear nothing more, since notifications reach them through
+  // its main queue), and the system lets go of its hot key, status item,
+  // channels and windows.
+  void endHostProcess();
 };
 
 }  // namespace brimlane::sim

@@ -242,6 +242,15 @@ bool SimWindows::anyOnScreen() const {
          std::any_of(mainWindows_.begin(), mainWindows_.end(), visible);
 }
 
+void SimWindows::removeAll() {
+  for (const auto& panel : panels_) {
+    if (!panel->isVisible()) continue;
+    timeline_.record(Source::kPanel, "hide", "The panel leaves the screen with the host.");
+    panel->hideByPlatform();
+  }
+  for (const auto& window : mainWindows_) window->hideByPlatform();
+}
+
 void SimWindows::applicationDidActivate(const SimApp& app) {
   if (&app == &workspace_.host()) return;
   for (const auto& panel : panels_) {
@@ -257,8 +266,11 @@ void SimApplicationObject::activateIgnoringOtherApps(bool) {
 }
 
 void SimApplicationObject::terminate() {
+  if (terminated_) return;
   terminated_ = true;
-  timeline_.record(Source::kLaunch, "terminate", "The host quits.");
+  currentEvent_.reset();
+  delegate_.reset();
+  if (onTerminate) onTerminate();
 }
 
 }  // namespace brimlane::sim

@@ -2,6 +2,7 @@
 // window, one screen, the key window, and the application object.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -155,6 +156,8 @@ class SimWindows : public Windows {
   bool anyOnScreen() const;
   // Another application became active: windows that hide on deactivation go.
   void applicationDidActivate(const SimApp& app);
+  // The host's process has ended: its windows leave the screen.
+  void removeAll();
 
   Timeline& timeline() { return timeline_; }
 
@@ -186,9 +189,11 @@ class SimApplicationObject : public Application {
 
   void setDelegate(std::weak_ptr<ApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
   void setCurrentEvent(std::shared_ptr<Event> event) { currentEvent_ = std::move(event); }
-  // The application object's response to "terminate:".
+  // The application object's response to "terminate:": it tells the
+  // delegate and ends the process, both through `onTerminate`.
   void terminate();
   bool terminated() const { return terminated_; }
+  std::function<void()> onTerminate;
 
  private:
   Timeline& timeline_;

@@ -837,12 +837,14 @@ Command readExpectStdout(ScenarioState& s, LineReader& r) {
 // ---- The menu bar and the status item ----------------------------------------
 
 Command readExpectMenubar(ScenarioState& s, LineReader& r) {
-  const std::string kind = r.oneOf({"image", "title"});
-  const std::string text = r.string(kind == "image" ? "the symbol's name" : "the title");
+  const std::string kind = r.oneOf({"image", "title", "none"});
+  const std::string text =
+      kind == "none" ? "" : r.string(kind == "image" ? "the symbol's name" : "the title");
   return [&s, kind, text] {
     const std::string got = s.desktop.statusBar().shows();
-    if (got != kind + " " + text) {
-      s.fail("menubar " + kind + " " + quote(text), got.empty() ? "nothing" : got);
+    if (kind == "none" ? !got.empty() : got != kind + " " + text) {
+      s.fail("menubar " + (kind == "none" ? kind : kind + " " + quote(text)),
+             got.empty() ? "nothing" : got);
     }
   };
 }
@@ -1122,8 +1124,8 @@ constexpr CommandSpec kExpectations[] = {
     {"expect drags", "N", "How many drags of the panel the host started.", readExpectDrags},
     {"expect stdout", "\"LINE\"|none", "The next line on standard output, or that none is left.",
      readExpectStdout},
-    {"expect menubar", "image|title \"TEXT\"", "What the menu bar shows for the host.",
-     readExpectMenubar},
+    {"expect menubar", "image|title \"TEXT\"|none",
+     "What the menu bar shows for the host, if anything.", readExpectMenubar},
     {"expect status-item length", "square|variable|N", "The status item's length.",
      readExpectStatusItemLength},
     {"expect status-item image", "\"SYMBOL\" \"DESCRIPTION\" template|plain|none",

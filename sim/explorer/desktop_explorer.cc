@@ -351,7 +351,18 @@ void DesktopExplorer::step() {
       break;
     }
     default:
-      switch (choices_.next(8)) {
+      switch (choices_.next(9)) {
+        case 8:
+          if (!goneAtEvent_) {
+            // The user quits: the host ends, but first gives back the
+            // clipboard of a paste still under way, so nothing disturbs it.
+            steps_.push_back("the user quits the host");
+            d.statusBar().menuAnswer.choose = "Quit";
+            d.clickStatusItem(MouseButton::kRight);
+            d.statusBar().menuAnswer.choose.reset();
+            if (d.application().terminated()) goneAtEvent_ = d.timeline().events().size();
+          }
+          break;
         case 0:
           if (!goneAtEvent_) {
             steps_.push_back("the host is released");

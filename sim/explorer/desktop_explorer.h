@@ -4,8 +4,9 @@
 // answer per call, no keystroke reaching an application without the
 // Accessibility trust, none for an application that has quit, Command-C and
 // Command-V meaning copy and paste in the user's keyboard layout, the user's
-// clipboard given back, nothing acting once the host is gone, the main thread
-// never blocked past one capture, released snapshots zeroed.
+// clipboard given back (also when the user quits), nothing acting once the
+// host is gone or has quit, the main thread never blocked past one capture,
+// released snapshots zeroed.
 #pragma once
 
 #include <cstdint>
