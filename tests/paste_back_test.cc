@@ -9,6 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 class PasteBackTest : public HostTest {
@@ -346,6 +347,64 @@ TEST_F(PasteBackTest, AStaleRestoreNeverActsForALaterPaste) {
   EXPECT_EQ(notes.document, "second third");
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
+
+struct QuitWhilePastingCase {
+  const char* name;
+  // When the UI asks for pastes, and when the user quits.
+  std::vector<double> pastes;
+  double quitAt;
+  // What Notes has pasted by the end, and when the user's clipboard went back.
+  const char* document;
+  std::vector<double> restoredAt;
+  friend void PrintTo(const QuitWhilePastingCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class QuitWhilePastingTest : public PasteBackTest,
+                             public ::testing::WithParamInterface<QuitWhilePastingCase> {};
+
+// Pins the fault where quitting while a paste was under way left the pasted
+// text on the pasteboard in place of the user's contents.
+TEST_P(QuitWhilePastingTest, GivesTheUsersClipboardBackAtOnceAndDoesNothingElse) {
+  const QuitWhilePastingCase& c = GetParam();
+  for (std::size_t i = 0; i < c.pastes.size(); ++i) {
+    runUntil(c.pastes[i]);
+    ASSERT_TRUE(host().pasteTextToLastActiveApp("paste " + std::to_string(i + 1) + " "));
+  }
+  runUntil(c.quitAt);
+  const std::size_t atQuit = desktop.timeline().events().size();
+  desktop.statusBar().menuAnswer.choose = "Quit";
+  desktop.clickStatusItem(MouseButton::kRight);
+  runUntil(5);
+
+  EXPECT_EQ(notes.document, c.document);
+  EXPECT_THAT(timesOf("write item"), ElementsAreArray(c.restoredAt));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  // Between the choice and the end of the process: the restore, and nothing
+  // else of the host.
+  std::vector<std::string> hostSteps = steps(desktop.timeline());
+  hostSteps.erase(hostSteps.begin(), hostSteps.begin() + static_cast<std::ptrdiff_t>(atQuit));
+  std::vector<std::string> expected{"user: right click", "menu bar: menu", "user: choose",
+                                    "launch: will terminate"};
+  if (c.restoredAt.back() == c.quitAt) {
+    expected.insert(expected.end(), {"pasteboard: clear", "pasteboard: write item"});
+  }
+  expected.insert(expected.end(),
+                  {"menu bar: status item gone", "workspace: quit", "launch: quit"});
+  EXPECT_THAT(hostSteps, ElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuitWhilePastingTest,
+    ::testing::Values(
+        // Quit before the keystroke: nothing is typed, the clipboard goes back at once.
+        QuitWhilePastingCase{"BeforeTheKeystroke", {0.0}, 0.1, "", {0.1}},
+        // Quit after the keystroke, before the restore step.
+        QuitWhilePastingCase{"BeforeTheRestore", {0.0}, 0.5, "paste 1 ", {0.5}},
+        // Two pastes in a series: the user's own clipboard, not the first text.
+        QuitWhilePastingCase{"DuringASeries", {0.0, 0.4}, 0.5, "paste 1 ", {0.5}},
+        // Nothing under way any more: the restore step did it, quitting adds nothing.
+        QuitWhilePastingCase{"AfterTheRestore", {0.0}, 1.0, "paste 1 ", {0.8}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brimlane::sim

@@ -157,6 +157,41 @@ INSTANTIATE_TEST_SUITE_P(Cases, RightClickTest,
                                            MenuCase{"NoSuchItem", true, "Close"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(StatusItemTest, QuitEndsTheHostAsItsProcessWouldEnd) {
+  desktop.pressKeys(17, kCmdKey | kShiftKey);
+  newKeystrokes();
+  desktop.hotKeys().press(17, kCmdKey | kShiftKey);  // its summon is queued, not yet run
+  ASSERT_GT(desktop.scheduler().pendingMainTasks(), 0u);
+  desktop.statusBar().menuAnswer.choose = "Quit";
+  desktop.statusBar().click(MouseButton::kRight);
+
+  EXPECT_TRUE(desktop.application().terminated());
+  EXPECT_EQ(desktop.delegate(), nullptr);
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(desktop.statusBar().shows(), "");
+  EXPECT_FALSE(desktop.workspace().host().running);
+  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_EQ(desktop.timeline().events().back().event, "quit");
+
+  // Nothing of the host acts any more: not its queued summon, not the hot
+  // key, not a click, not a call from the UI, not an activation.
+  const std::size_t received = desktop.engine().received().size();
+  desktop.advance(Seconds(5));
+  EXPECT_EQ(desktop.pressKeys(17, kCmdKey | kShiftKey), std::nullopt);
+  desktop.clickStatusItem(MouseButton::kLeft);
+  desktop.activate(mail);
+  const UiCallOutcome call = callChannel(kSelectionChannel, "checkPermission", ChannelValue());
+  desktop.advance(Seconds(5));
+  EXPECT_FALSE(call.delivered);
+  EXPECT_THAT(call.replies, IsEmpty());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(desktop.engine().received().size(), received);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(desktop.workspace().frontmost(), &mail);
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
 TEST_F(StatusItemTest, EachRightClickBuildsItsMenuAfresh) {
   desktop.clickStatusItem(MouseButton::kRight);
   desktop.clickStatusItem(MouseButton::kRight);
