@@ -201,6 +201,38 @@ TEST_F(SimDesktopTest, KeystrokesReachOnlyTheirTarget) {
   EXPECT_EQ(plainText(desktop.pasteboard()), "<none>");
 }
 
+// The system checks the poster's trust as each event is posted, whatever the
+// route.
+TEST_F(SimDesktopTest, KeystrokesPostedWithoutTheTrustAreDropped) {
+  notes.selection = "from notes";
+  desktop.pasteboard().setItems({SimPasteboardItem::plainText("pasted")}, "test");
+  desktop.activate(mail);
+  desktop.accessibility().setTrusted(false);
+
+  postCommandKey(kKeyC, notes.pid);
+  postCommandKey(kKeyV, std::nullopt);
+  desktop.advance(Seconds(1));
+
+  ASSERT_EQ(desktop.keyboard().posted().size(), 4u);
+  for (const PostedKey& key : desktop.keyboard().posted()) {
+    EXPECT_TRUE(key.dropped);
+    EXPECT_EQ(key.receiver, "");
+  }
+  EXPECT_EQ(plainText(desktop.pasteboard()), "pasted");
+  EXPECT_EQ(mail.document, "");
+  EXPECT_EQ(desktop.timeline().events().back().details,
+            "cmd+v up is posted into the input stream and dropped: the host is not trusted.");
+}
+
+TEST_F(SimDesktopTest, TrustChangesShowInTheTimeline) {
+  desktop.accessibility().setTrusted(true);  // no change
+  desktop.accessibility().setTrusted(false);
+  desktop.accessibility().setTrusted(false);
+  desktop.accessibility().setTrusted(true);
+  EXPECT_THAT(steps(desktop.timeline(), {Source::kUser}),
+              ElementsAre("user: distrust", "user: trust"));
+}
+
 TEST_F(SimDesktopTest, PasteIntoTheInputStreamReachesTheFrontmostApplication) {
   desktop.pasteboard().setItems({SimPasteboardItem::plainText("pasted")}, "test");
   desktop.activate(mail);
