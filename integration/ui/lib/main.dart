@@ -77,7 +77,7 @@ Future<void> exercisePlugins(Report report) {
     callPlugin(
       report,
       'flutter_secure_storage',
-      () => const FlutterSecureStorage().containsKey(key: 'brimlane.integration'),
+      () => FlutterSecureStorage().containsKey(key: 'brimlane.integration'),
     ),
     callPlugin(report, 'package_info_plus', () => PackageInfo.fromPlatform()),
     callPlugin(report, 'path_provider', () => getTemporaryDirectory()),
