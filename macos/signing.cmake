@@ -1,7 +1,8 @@
-# How Brimlane.app is signed: the entitlements it carries and the flags given
-# to codesign, decided from the identity, the team and the provisioning
-# profile. Included by macos/CMakeLists.txt; also runs as a script, so that the
-# decision can be checked on any machine:
+# How Brimlane.app is signed for another Mac, after Xcode has built it: the
+# entitlements it carries and the flags given to codesign, decided from the
+# identity, the team and the provisioning profile. Xcode signs development
+# builds itself, from the runner's entitlements files. Runs as a script (or is
+# included), so that the decision can be checked on any machine:
 #
 #   cmake -DIDENTITY=- [-DTEAM_ID=…] [-DPROFILE=…] -DOUTPUT_DIR=dir -P macos/signing.cmake
 #

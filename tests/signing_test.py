@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The bundle's signature as configure decides it: the entitlements file it
-writes and the codesign flags, for each way of signing. Runs anywhere CMake
+"""The application's signature as macos/signing.cmake decides it: the
+entitlements file it writes and the codesign flags, for each way of signing. Runs anywhere CMake
 and Python run; nothing is signed.
 
 Usage: signing_test.py CMAKE SIGNING_MODULE
@@ -30,7 +30,7 @@ KEYCHAIN_LEFT_OUT = "keychain-access-groups is left out"
 
 
 def configure(identity, team="", profile=""):
-    """Runs the module as configure would; returns (exit code, entitlements, flags, stderr)."""
+    """Runs the module as a script; returns (exit code, entitlements, flags, stderr)."""
     with tempfile.TemporaryDirectory() as out:
         run = subprocess.run(
             [CMAKE, f"-DIDENTITY={identity}", f"-DTEAM_ID={team}", f"-DPROFILE={profile}",
