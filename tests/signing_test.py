@@ -81,6 +81,9 @@ class Signing(unittest.TestCase):
                 self.assertEqual(stderr.count(KEYCHAIN_LEFT_OUT), 1 if warns else 0, stderr)
                 if warns:
                     self.assertIn("loses its keychain group", " ".join(stderr.split()))
+                    # It says how to keep it, in the release tool's terms.
+                    self.assertIn("Give tools/release a provisioning profile that allows it "
+                                  "(--profile)", " ".join(stderr.split()))
 
     def test_warning_names_the_keychain_group_lost(self):
         _, _, _, stderr = configure(IDENTITY, TEAM)
@@ -88,8 +91,10 @@ class Signing(unittest.TestCase):
 
     def test_refused_configurations(self):
         cases = [
-            ("ad hoc with a profile", "-", TEAM, True, "needs a real signing identity"),
-            ("identity without a team", IDENTITY, "", False, "BRIMLANE_TEAM_ID is needed"),
+            ("ad hoc with a profile", "-", TEAM, True,
+             "A provisioning profile (tools/release --profile) needs a real signing identity"),
+            ("identity without a team", IDENTITY, "", False,
+             "A team (tools/release --team, unless the identity's name ends in it) is needed"),
             ("team that is no team identifier", IDENTITY, "abc;def", False, "is not a team"),
         ]
         for name, identity, team, with_profile, message in cases:
