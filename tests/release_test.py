@@ -21,6 +21,8 @@ import tempfile
 import textwrap
 import unittest
 
+from entitlements import BASE_ENTITLEMENTS
+
 ROOT = os.path.realpath(sys.argv[1])
 CMAKE = sys.argv[2]
 TEAM = "ABCDE12345"
@@ -76,14 +78,6 @@ NESTED = {
     "Contents/Helpers/brimlane-helper",
     "Contents/PlugIns/Share.appex",
     "Contents/Library/LoginItems/Starter.app",
-}
-
-BASE_ENTITLEMENTS = {
-    "com.apple.security.app-sandbox": False,
-    "com.apple.security.cs.allow-jit": True,
-    "com.apple.security.cs.disable-library-validation": True,
-    "com.apple.security.network.client": True,
-    "com.apple.security.network.server": True,
 }
 
 # The stand-ins. $STATE keeps what they were asked: one line per call, its

@@ -12,20 +12,14 @@ import sys
 import tempfile
 import unittest
 
+from entitlements import BASE_ENTITLEMENTS as BASE
+
 CMAKE, MODULE = sys.argv[1], sys.argv[2]
 
 TEAM = "ABCDE12345"
 GROUP = TEAM + ".com.brimlane.app"
 IDENTITY = "Developer ID Application: Brimlane Test (ABCDE12345)"
 
-# What every signature carries, whatever the case.
-BASE = {
-    "com.apple.security.app-sandbox": False,
-    "com.apple.security.cs.allow-jit": True,
-    "com.apple.security.cs.disable-library-validation": True,
-    "com.apple.security.network.client": True,
-    "com.apple.security.network.server": True,
-}
 KEYCHAIN_LEFT_OUT = "keychain-access-groups is left out"
 
 
