@@ -135,7 +135,9 @@ STUBS = {
           name=$(basename "$3")
           ticket=$name
           [ "$name" != Brimlane.app ] || ticket=Brimlane.zip
-          [ -e "$STATE/ticket-$ticket" ] || { echo "CloudKit query for $name failed: Record not found" >&2; exit 65; }
+          if [ ! -e "$STATE/ticket-$ticket" ] || [ -n "${STUB_NO_TICKET:-}" ]; then
+            echo "CloudKit query for $name failed due to \"Record not found\"." >&2; exit 65
+          fi
           [ ! -d "$3" ] || printf 'ticket' >"$3/Contents/CodeResources"
           touch "$STATE/stapled-$name"
           ;;
@@ -173,7 +175,7 @@ STUBS = {
             n=$((n + 1)); echo "  $n) $line"
           done
           echo "     valid identities found" ;;
-        cms) cat "$4" ;;
+        cms) [ -z "${STUB_CMS_FAILS:-}" ] || exit 1; cat "$4" ;;
         esac""",
 }
 # What else the release and the stand-ins run, from this machine: nothing
@@ -181,7 +183,7 @@ STUBS = {
 # command is missing whatever this machine has.
 SYSTEM = ["bash", "env", "sed", "grep", "awk", "tr", "od", "find", "sort", "cp", "ln", "mkdir",
           "rm", "mktemp", "dirname", "basename", "cat", "head", "tail", "wc", "touch", "readlink",
-          "sha256sum", "tee", "git"]
+          "sha256sum", "tee", "cmp", "git"]
 # Every stand-in records its call before it answers.
 PRELUDE = """#!/usr/bin/env bash
 record() { (IFS=$'\\x1f'; printf '%s\\n' "$*") >>"$STATE/calls"; }
@@ -493,6 +495,13 @@ class Release(unittest.TestCase):
         self.assertNotIn(["stapler", "staple", os.path.join(
             self.s.root, "build", "release", "Brimlane-1.2.3.dmg")], calls)
 
+    def test_a_ticket_that_cannot_be_stapled_stops_before_the_image(self):
+        code, out, err, calls = self.release(STUB_NO_TICKET="1")
+        self.assertEqual(code, 1, out + err)
+        self.assertEqual(err.strip().splitlines()[-1],
+                         "release: the ticket of Brimlane.app could not be stapled to it (above).")
+        self.assertFalse([call for call in calls if call[0] == "hdiutil"])
+
     def test_gatekeeper_rejecting_for_another_reason_stops_before_notarising(self):
         code, out, err, calls = self.release(STUB_SPCTL_SOURCE="no usable signature")
         self.assertEqual(code, 1, out + err)
@@ -560,10 +569,21 @@ class Release(unittest.TestCase):
     def test_stops_at_a_runner_adopted_from_another_checkout(self):
         local = os.path.join(self.s.project, "macos", "Runner", "Configs", "Brimlane.local.xcconfig")
         with open(local) as file:
-            text = file.read().replace("BRIMLANE_ROOT = ", "BRIMLANE_ROOT = /elsewhere")
+            text = file.read()
         with open(local, "w") as file:
-            file.write(text)
-        self.assertStops("run tools/adopt-runner " + self.s.project + " from this checkout")
+            file.write(text.replace("BRIMLANE_ROOT = ", "BRIMLANE_ROOT = /elsewhere"))
+        self.assertStops(f"the runner of {self.s.project} links the host of /elsewhere")
+        os.remove(local)
+        self.assertStops(f"the runner of {self.s.project} names no Brimlane checkout (its "
+                         "Brimlane.local.xcconfig, which git leaves out, is missing): run "
+                         f"tools/adopt-runner {self.s.project} from this checkout")
+
+    def test_stops_at_runner_files_that_are_not_this_checkouts(self):
+        xcconfig = os.path.join(self.s.project, "macos", "Runner", "Configs", "Brimlane.xcconfig")
+        with open(xcconfig, "a") as file:
+            file.write("MACOSX_DEPLOYMENT_TARGET = 10.15\n")
+        self.assertStops("differs from this checkout's runner files (Runner/Configs/Brimlane.xcconfig): "
+                         f"run tools/adopt-runner {self.s.project} again")
 
     def test_stops_without_a_version(self):
         self.assertStops("no version given: pass --version 1.2.3, or run it on a commit tagged v1.2.3",
@@ -614,6 +634,11 @@ class Release(unittest.TestCase):
     def test_stops_at_a_profile_that_does_not_allow_brimlane(self):
         self.assertStops("the provisioning profile /nowhere.provisionprofile does not exist",
                          "--profile", "/nowhere.provisionprofile")
+        # One that 'security cms' cannot read allows nothing.
+        unreadable = os.path.join(self.s.scratch, "unreadable.provisionprofile")
+        open(unreadable, "w").close()
+        self.assertStops("is for no application identifier, not " + GROUP, "--profile", unreadable,
+                         STUB_CMS_FAILS="1")
         other = self.s.profile(TEAM + ".com.example.other")
         self.assertStops(f"is for {TEAM}.com.example.other, not {GROUP}", "--profile", other)
         self.assertStops("a provisioning profile needs a Developer ID signature, not an ad hoc one",
