@@ -16,6 +16,8 @@ import tempfile
 import unittest
 import xml.etree.ElementTree as ElementTree
 
+from entitlements import BASE_ENTITLEMENTS
+
 ROOT = os.path.realpath(sys.argv[1])
 ADOPT = os.path.join(ROOT, "tools", "adopt-runner")
 FIXTURE = os.path.join(ROOT, "tests", "fixtures", "flutter_macos_runner")
@@ -46,15 +48,6 @@ FLUTTERS = [
     "Runner/Configs/Release.xcconfig",
     "Runner/Configs/Warnings.xcconfig",
 ]
-
-# The entitlements every build claims, team or not.
-BASE_ENTITLEMENTS = {
-    "com.apple.security.app-sandbox": False,
-    "com.apple.security.cs.allow-jit": True,
-    "com.apple.security.cs.disable-library-validation": True,
-    "com.apple.security.network.client": True,
-    "com.apple.security.network.server": True,
-}
 
 
 def read(path):
