@@ -9,7 +9,8 @@ namespace brimlane {
 class MacFlutterEmbedding : public FlutterEmbedding {
  public:
   std::shared_ptr<FlutterViewController> createViewController() override;
-  void registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) override;
+  bool registerGeneratedPlugins(PluginRegistry& registry) override;
+  bool registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) override;
   void appDelegateDidFinishLaunching(const Notification& notification) override;
 
   // The engine's delegate base class's handling of the end of launching, run

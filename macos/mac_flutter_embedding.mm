@@ -1,6 +1,6 @@
 // The UI engine over FlutterMacOS: FlutterViewController and its engine,
-// FlutterMethodChannel with values converted both ways, and plug-in classes
-// found at run time.
+// FlutterMethodChannel with values converted both ways, and the plug-ins,
+// registered by the runner's generated registrant or found by class name.
 #include "macos/mac_flutter_embedding.h"
 
 #import <FlutterMacOS/FlutterMacOS.h>
@@ -14,6 +14,14 @@
 // plain names would mean the C++ ones.
 using NativeFlutterViewController = FlutterViewController;
 using NativeFlutterEngine = FlutterEngine;
+
+// The runner's Swift class that runs the plug-in registrant Flutter generates
+// into the runner (`RegisterGeneratedPlugins(registry:)`, which only Swift can
+// call). It is found at run time, so that the host's libraries need nothing of
+// the runner to link; runner/Runner/AppDelegate.swift gives it this name.
+@protocol BrimlaneGeneratedPlugins <NSObject>
++ (void)registerWithRegistry:(id<FlutterPluginRegistry>)registry;
+@end
 
 namespace {
 
@@ -120,7 +128,20 @@ std::shared_ptr<brimlane::FlutterViewController> makeViewController() {
   return std::make_shared<MacFlutterViewController>([[FlutterViewController alloc] init]);
 }
 
-void registerPluginClass(const brimlane::GeneratedPlugin& plugin,
+bool registerWithGeneratedRegistrant(brimlane::PluginRegistry& registry) {
+  Class registrant = NSClassFromString(@"BrimlaneGeneratedPlugins");
+  const auto* controller = dynamic_cast<const brimlane::NativeViewController*>(&registry);
+  if (!registrant || ![registrant respondsToSelector:@selector(registerWithRegistry:)] ||
+      !controller) {
+    return false;
+  }
+  auto* flutterController =
+      static_cast<NativeFlutterViewController*>(controller->nsViewController());
+  [static_cast<Class<BrimlaneGeneratedPlugins>>(registrant) registerWithRegistry:flutterController];
+  return true;
+}
+
+bool registerPluginClass(const brimlane::GeneratedPlugin& plugin,
                          brimlane::PluginRegistrar& registrar) {
   NSString* className = brimlane::toNSString(plugin.key);
   // A Swift class is known to the runtime by its module-qualified name, an
@@ -128,14 +149,13 @@ void registerPluginClass(const brimlane::GeneratedPlugin& plugin,
   NSString* qualifiedName =
       [NSString stringWithFormat:@"%@.%@", brimlane::toNSString(plugin.module), className];
   Class pluginClass = NSClassFromString(qualifiedName) ?: NSClassFromString(className);
-  const bool registrable =
-      pluginClass && [pluginClass respondsToSelector:@selector(registerWithRegistrar:)];
-  // The host builds without the plug-ins' headers, so only the bundle can
-  // tell whether one is there; without it the UI runs on without the plug-in.
-  NSCAssert(registrable, @"The plug-in %@ is not in the application bundle", className);
   const auto* native = dynamic_cast<const MacPluginRegistrar*>(&registrar);
-  if (!registrable || !native) return;
+  if (!pluginClass || ![pluginClass respondsToSelector:@selector(registerWithRegistrar:)] ||
+      !native) {
+    return false;
+  }
   [pluginClass registerWithRegistrar:native->registrar()];
+  return true;
 }
 
 }  // namespace
@@ -146,9 +166,13 @@ std::shared_ptr<FlutterViewController> MacFlutterEmbedding::createViewController
   return makeViewController();
 }
 
-void MacFlutterEmbedding::registerPlugin(const GeneratedPlugin& plugin,
+bool MacFlutterEmbedding::registerGeneratedPlugins(PluginRegistry& registry) {
+  return registerWithGeneratedRegistrant(registry);
+}
+
+bool MacFlutterEmbedding::registerPlugin(const GeneratedPlugin& plugin,
                                          PluginRegistrar& registrar) {
-  registerPluginClass(plugin, registrar);
+  return registerPluginClass(plugin, registrar);
 }
 
 void MacFlutterEmbedding::appDelegateDidFinishLaunching(const Notification& /*notification*/) {

@@ -1,4 +1,5 @@
-// The process's standard output. Objective-C++ only, like the rest of macos/.
+// The process's standard output and error. Objective-C++ only, like the rest
+// of macos/.
 #pragma once
 
 #include "app/platform/standard_output.h"
@@ -8,6 +9,7 @@ namespace brimlane {
 class MacStandardOutput : public StandardOutput {
  public:
   void writeLine(std::string_view line) override;
+  void writeErrorLine(std::string_view line) override;
 };
 
 }  // namespace brimlane

@@ -1,7 +1,9 @@
-# How Brimlane.app is signed: the entitlements it carries and the flags given
-# to codesign, decided from the identity, the team and the provisioning
-# profile. Included by macos/CMakeLists.txt; also runs as a script, so that the
-# decision can be checked on any machine:
+# How Brimlane.app is signed for another Mac, after Xcode has built it: the
+# entitlements it carries and the flags given to codesign, decided from the
+# identity, the team and the provisioning profile. tools/release runs it with
+# what it was given (--identity, --team, --profile); Xcode signs development
+# builds itself, from the runner's entitlements files. Runs as a script (or is
+# included), so that the decision can be checked on any machine:
 #
 #   cmake -DIDENTITY=- [-DTEAM_ID=…] [-DPROFILE=…] -DOUTPUT_DIR=dir -P macos/signing.cmake
 #
@@ -46,15 +48,17 @@ function(brimlane_signing)
   endif()
 
   if(ad_hoc AND arg_PROFILE)
-    message(FATAL_ERROR "BRIMLANE_PROVISIONING_PROFILE needs a real signing identity: a profile "
-                        "allows what a team's signature carries, and an ad hoc signature has no team")
+    message(FATAL_ERROR "A provisioning profile (tools/release --profile) needs a real signing "
+                        "identity: a profile allows what a team's signature carries, and an ad hoc "
+                        "signature has no team")
   endif()
   if(NOT ad_hoc AND NOT arg_TEAM_ID)
-    message(FATAL_ERROR "BRIMLANE_TEAM_ID is needed to sign with an identity: it prefixes the "
-                        "keychain access group and the application group")
+    message(FATAL_ERROR "A team (tools/release --team, unless the identity's name ends in it) is "
+                        "needed to sign with an identity: it prefixes the keychain access group and "
+                        "the application group")
   endif()
   if(arg_TEAM_ID AND NOT arg_TEAM_ID MATCHES "^[A-Z0-9]+$")
-    message(FATAL_ERROR "BRIMLANE_TEAM_ID \"${arg_TEAM_ID}\" is not a team identifier "
+    message(FATAL_ERROR "The team \"${arg_TEAM_ID}\" is not a team identifier "
                         "(upper-case letters and digits, such as ABCDE12345)")
   endif()
 
@@ -81,14 +85,14 @@ function(brimlane_signing)
     if(arg_TEAM_ID)
       string(APPEND lost " ${group}")
     else()
-      set(no_team " Without BRIMLANE_TEAM_ID the application group is left out too.")
+      set(no_team " Without a team the application group is left out too.")
     endif()
     message(WARNING "Signing without a provisioning profile: keychain-access-groups is left out, "
                     "since macOS kills at launch a bundle that claims this restricted entitlement "
                     "without a profile allowing it. So ${lost}: the items its secure-storage "
                     "plug-in keeps in that group cannot be read or written by this build."
-                    "${no_team} Set BRIMLANE_PROVISIONING_PROFILE, with a real identity, to keep "
-                    "it.")
+                    "${no_team} Give tools/release a provisioning profile that allows it "
+                    "(--profile), with a real identity, to keep it.")
   endif()
 
   file(WRITE "${arg_ENTITLEMENTS_FILE}"

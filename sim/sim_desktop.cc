@@ -14,6 +14,11 @@ void SimStandardOutput::writeLine(std::string_view line) {
   timeline_.record(Source::kStdout, "line", std::string(line));
 }
 
+void SimStandardOutput::writeErrorLine(std::string_view line) {
+  errorLines.emplace_back(line);
+  timeline_.record(Source::kStderr, "line", std::string(line));
+}
+
 SimDesktop::SimDesktop() {
   workspace_.onActivate = [this](const SimApp& app) { windows_.applicationDidActivate(app); };
   workspace_.hostHasWindowOnScreen = [this] { return windows_.anyOnScreen(); };

@@ -51,8 +51,10 @@ class SimStandardOutput : public StandardOutput {
  public:
   explicit SimStandardOutput(Timeline& timeline) : timeline_(timeline) {}
   void writeLine(std::string_view line) override;
+  void writeErrorLine(std::string_view line) override;
 
   std::vector<std::string> lines;
+  std::vector<std::string> errorLines;
 
  private:
   Timeline& timeline_;

@@ -1,5 +1,6 @@
 #include "sim/sim_engine.h"
 
+#include "app/engine/generated_plugin_registrant.h"
 #include "sim/describe.h"
 
 namespace brimlane::sim {
@@ -83,7 +84,13 @@ std::shared_ptr<PluginRegistrar> SimFlutterViewController::registrarForPlugin(
 }
 
 SimEngine::SimEngine(Timeline& timeline)
-    : timeline_(timeline), messenger_(std::make_shared<SimBinaryMessenger>(*this)) {}
+    : generatedRegistrant(std::vector<std::string>()),
+      timeline_(timeline),
+      messenger_(std::make_shared<SimBinaryMessenger>(*this)) {
+  for (const GeneratedPlugin& plugin : kGeneratedPlugins) {
+    generatedRegistrant->emplace_back(plugin.key);
+  }
+}
 
 SimEngine::~SimEngine() = default;
 
@@ -95,11 +102,30 @@ std::shared_ptr<FlutterViewController> SimEngine::createViewController() {
   return controller;
 }
 
-void SimEngine::registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) {
-  plugins_.push_back({static_cast<SimPluginRegistrar&>(registrar).key, std::string(plugin.key),
-                      std::string(plugin.module)});
-  timeline_.record(Source::kLaunch, "plugin",
-                   "The plug-in " + std::string(plugin.key) + " is registered.");
+bool SimEngine::registerGeneratedPlugins(PluginRegistry& registry) {
+  if (!generatedRegistrant) return false;
+  // As Flutter's registrant does it: each class registers itself with the
+  // registrar for its own name.
+  for (const std::string& className : *generatedRegistrant) {
+    const std::shared_ptr<PluginRegistrar> registrar = registry.registrarForPlugin(className);
+    plugins_.push_back({static_cast<SimPluginRegistrar&>(*registrar).key, className, "", true});
+    timeline_.record(Source::kLaunch, "plugin",
+                     "The generated registrant registers the plug-in " + className + ".");
+  }
+  return true;
+}
+
+bool SimEngine::registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) {
+  const std::string className(plugin.key);
+  if (missingPluginClasses.contains(className)) {
+    timeline_.record(Source::kLaunch, "plugin",
+                     "No class " + className + " is in the application to register.");
+    return false;
+  }
+  plugins_.push_back({static_cast<SimPluginRegistrar&>(registrar).key, className,
+                      std::string(plugin.module), false});
+  timeline_.record(Source::kLaunch, "plugin", "The plug-in " + className + " is registered.");
+  return true;
 }
 
 void SimEngine::appDelegateDidFinishLaunching(const Notification&) {

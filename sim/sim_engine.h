@@ -5,6 +5,8 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@ struct RegisteredPlugin {
   std::string registrarKey;  // the key the registrar was asked for
   std::string className;
   std::string module;
+  bool byRegistrant = false;  // by the generated registrant, not looked up by name
 };
 
 // A message from the UI and what came back, as the bytes that crossed the
@@ -66,8 +69,17 @@ class SimEngine : public FlutterEmbedding {
 
   // FlutterEmbedding
   std::shared_ptr<FlutterViewController> createViewController() override;
-  void registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) override;
+  bool registerGeneratedPlugins(PluginRegistry& registry) override;
+  bool registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) override;
   void appDelegateDidFinishLaunching(const Notification& notification) override;
+
+  // The plug-in classes that the registrant generated from the UI's pubspec
+  // registers, in its order; nothing for an application built without one.
+  // By default the application is a Flutter runner whose pubspec lists the
+  // host's five plug-ins.
+  std::optional<std::vector<std::string>> generatedRegistrant;
+  // Plug-in classes the application does not hold, for the lookup by name.
+  std::set<std::string> missingPluginClasses;
 
   // The UI code calls the host.
   UiCallOutcome call(const std::string& channel, const MethodCall& call);

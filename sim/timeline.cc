@@ -28,6 +28,8 @@ std::string_view sourceName(Source source) {
       return "login";
     case Source::kStdout:
       return "stdout";
+    case Source::kStderr:
+      return "stderr";
   }
   return "?";
 }

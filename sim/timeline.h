@@ -24,6 +24,7 @@ enum class Source {
   kChannel,
   kLogin,
   kStdout,
+  kStderr,
 };
 
 std::string_view sourceName(Source source);

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
+
 #include "test_support.h"
 
 namespace brimlane::sim {
@@ -45,6 +48,7 @@ TEST_F(LaunchTest, StepsRunInOrderEachOnce) {
                                        "launch: plugin", "launch: plugin",       //
                                        "launch: plugin", "launch: plugin",       //
                                        "launch: plugin",                         //
+                                       "stderr: line",                           // which way
                                        "panel: create", "panel: resize",         //
                                        "menu bar: status item",                  //
                                        "channel: open", "channel: open",         //
@@ -88,22 +92,88 @@ TEST_F(LaunchTest, FillsEveryField) {
   EXPECT_TRUE(desktop.engine().hasHandler("com.brimlane.app/system"));
 }
 
-TEST_F(LaunchTest, RegistersThePluginsInOrderWithTheirOwnRegistrars) {
+constexpr const char* kByRegistrant =
+    "Brimlane: plug-ins registered by the generated plug-in registrant";
+constexpr const char* kByName =
+    "Brimlane: no generated plug-in registrant in this application; plug-ins looked up by class "
+    "name";
+
+// How the application holds its plug-ins, and what the host registers.
+struct PluginCase {
+  const char* name;
+  std::optional<std::vector<std::string>> registrant;  // nothing: no generated registrant
+  std::set<std::string> missingClasses;
+  std::vector<std::string> registered;  // "Class" by the registrant, "Class (module)" by name
+  std::vector<std::string> errorLines;
+  friend void PrintTo(const PluginCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LaunchPluginTest : public LaunchTest, public ::testing::WithParamInterface<PluginCase> {};
+
+TEST_P(LaunchPluginTest, RegistersEachPluginOnceWithItsOwnRegistrar) {
+  const PluginCase& c = GetParam();
+  desktop.engine().generatedRegistrant = c.registrant;
+  desktop.engine().missingPluginClasses = c.missingClasses;
+
   desktop.launch();
+
   std::vector<std::string> registered;
   for (const RegisteredPlugin& plugin : desktop.engine().registeredPlugins()) {
     EXPECT_EQ(plugin.registrarKey, plugin.className);
-    registered.push_back(plugin.module.empty() ? ""
+    EXPECT_EQ(plugin.byRegistrant, c.registrant.has_value());
+    registered.push_back(plugin.module.empty() ? plugin.className
                                                : plugin.className + " (" + plugin.module + ")");
   }
-  EXPECT_THAT(registered,
-              ElementsAre("DeviceInfoPlusMacosPlugin (device_info_plus)",
-                          "FlutterSecureStorageDarwinPlugin (flutter_secure_storage_darwin)",
-                          "FPPPackageInfoPlusPlugin (package_info_plus)",
-                          "PathProviderPlugin (path_provider_foundation)",
-                          "UrlLauncherPlugin (url_launcher_macos)"));
+  EXPECT_EQ(registered, c.registered);
+  EXPECT_EQ(desktop.standardOutput().errorLines, c.errorLines);
+  EXPECT_THAT(desktop.standardOutput().lines, IsEmpty());
   EXPECT_EQ(desktop.engine().viewControllers().size(), 1u);
 }
+
+const std::vector<std::string> kFivePlugins{
+    "DeviceInfoPlusMacosPlugin", "FlutterSecureStorageDarwinPlugin", "FPPPackageInfoPlusPlugin",
+    "PathProviderPlugin", "UrlLauncherPlugin"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, LaunchPluginTest,
+    ::testing::Values(
+        PluginCase{
+            "RegistrantOfAPubspecWithTheFive", kFivePlugins, {}, kFivePlugins, {kByRegistrant}},
+        // The registrant follows the UI's pubspec: a plug-in the host has never
+        // heard of is registered, and one that calls its platform through FFI
+        // has nothing to register and is left out.
+        PluginCase{"RegistrantOfAnotherPubspec",
+                   std::vector<std::string>{"DeviceInfoPlusMacosPlugin", "SharePlusMacosPlugin",
+                                            "UrlLauncherPlugin"},
+                   {"PathProviderPlugin"},
+                   {"DeviceInfoPlusMacosPlugin", "SharePlusMacosPlugin", "UrlLauncherPlugin"},
+                   {kByRegistrant}},
+        PluginCase{"RegistrantOfAPubspecWithoutPlugins",
+                   std::vector<std::string>{},
+                   {},
+                   {},
+                   {kByRegistrant}},
+        PluginCase{"NoRegistrantLooksTheFiveUpByName",
+                   std::nullopt,
+                   {},
+                   {"DeviceInfoPlusMacosPlugin (device_info_plus)",
+                    "FlutterSecureStorageDarwinPlugin (flutter_secure_storage_darwin)",
+                    "FPPPackageInfoPlusPlugin (package_info_plus)",
+                    "PathProviderPlugin (path_provider_foundation)",
+                    "UrlLauncherPlugin (url_launcher_macos)"},
+                   {kByName}},
+        PluginCase{"NoRegistrantAndAClassMissing",
+                   std::nullopt,
+                   {"PathProviderPlugin", "UrlLauncherPlugin"},
+                   {"DeviceInfoPlusMacosPlugin (device_info_plus)",
+                    "FlutterSecureStorageDarwinPlugin (flutter_secure_storage_darwin)",
+                    "FPPPackageInfoPlusPlugin (package_info_plus)"},
+                   {kByName,
+                    "Brimlane: the plug-in PathProviderPlugin is not in this application; the UI "
+                    "runs without it",
+                    "Brimlane: the plug-in UrlLauncherPlugin is not in this application; the UI "
+                    "runs without it"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct SeedCase {
   const char* name;

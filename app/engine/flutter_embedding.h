@@ -37,7 +37,8 @@ class FlutterViewController : public ViewController, public PluginRegistry {
   virtual void setBackgroundColor(Color color) = 0;
 };
 
-// A plug-in class compiled into the application, found by its key.
+// A plug-in class looked up by name in the application, for an application
+// without a generated registrant.
 struct GeneratedPlugin {
   std::string_view key;  // also the class name
   std::string_view module;
@@ -50,8 +51,15 @@ class FlutterEmbedding {
   // A new view controller whose engine starts running the UI code.
   virtual std::shared_ptr<FlutterViewController> createViewController() = 0;
 
-  // Hands `registrar` to the plug-in class's registration method.
-  virtual void registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) = 0;
+  // Runs the plug-in registrant that the UI's Flutter build generated into
+  // the application, which registers every plug-in of the UI's project with
+  // `registry`. False, with nothing registered, when the application has no
+  // such registrant.
+  virtual bool registerGeneratedPlugins(PluginRegistry& registry) = 0;
+
+  // Finds the plug-in class by name and hands `registrar` to its registration
+  // method; false when the application holds no such class.
+  virtual bool registerPlugin(const GeneratedPlugin& plugin, PluginRegistrar& registrar) = 0;
 
   // The base application delegate's own handling of the end of launching.
   virtual void appDelegateDidFinishLaunching(const Notification& notification) = 0;

@@ -22,7 +22,7 @@ void AppDelegate::setupFloatingPanel() {
   const std::shared_ptr<FlutterViewController> controller =
       services_.embedding.createViewController();
   flutterVC = controller;
-  RegisterGeneratedPlugins(*controller, services_.embedding);
+  RegisterGeneratedPlugins(*controller, services_.embedding, services_.standardOutput);
 
   const std::shared_ptr<Panel> panel = services_.windows.createPanel(
       kPanelContentRect, kPanelStyle, BackingStoreType::kBuffered, /*defer=*/false);

@@ -813,25 +813,36 @@ Command readExpectDrags(ScenarioState& s, LineReader& r) {
   });
 }
 
-Command readExpectStdout(ScenarioState& s, LineReader& r) {
+// The next line the host wrote to one of its streams, or that none is left.
+Command expectNextLine(ScenarioState& s, LineReader& r, std::string stream,
+                       std::vector<std::string> SimStandardOutput::*lines,
+                       std::size_t ScenarioState::*read) {
   std::optional<std::string> line;
   if (r.peekWord("none")) {
     r.word("none");
   } else {
     line = r.string("the line");
   }
-  return [&s, line] {
-    const auto& lines = s.desktop.standardOutput().lines;
-    const std::optional<std::string> next = s.stdoutRead < lines.size()
-                                                ? std::optional<std::string>(lines[s.stdoutRead])
-                                                : std::nullopt;
+  return [&s, line, stream, lines, read] {
+    const std::vector<std::string>& written = s.desktop.standardOutput().*lines;
+    std::size_t& next = s.*read;
+    const std::optional<std::string> got =
+        next < written.size() ? std::optional<std::string>(written[next]) : std::nullopt;
     if (line) {
-      if (next) ++s.stdoutRead;
-      if (next != line) s.fail("stdout " + quote(*line), next ? quote(*next) : "no line");
-    } else if (next) {
-      s.fail("no line on stdout", quote(*next));
+      if (got) ++next;
+      if (got != line) s.fail(stream + " " + quote(*line), got ? quote(*got) : "no line");
+    } else if (got) {
+      s.fail("no line on " + stream, quote(*got));
     }
   };
+}
+
+Command readExpectStdout(ScenarioState& s, LineReader& r) {
+  return expectNextLine(s, r, "stdout", &SimStandardOutput::lines, &ScenarioState::stdoutRead);
+}
+
+Command readExpectStderr(ScenarioState& s, LineReader& r) {
+  return expectNextLine(s, r, "stderr", &SimStandardOutput::errorLines, &ScenarioState::stderrRead);
 }
 
 // ---- The menu bar and the status item ----------------------------------------
@@ -1124,6 +1135,8 @@ constexpr CommandSpec kExpectations[] = {
     {"expect drags", "N", "How many drags of the panel the host started.", readExpectDrags},
     {"expect stdout", "\"LINE\"|none", "The next line on standard output, or that none is left.",
      readExpectStdout},
+    {"expect stderr", "\"LINE\"|none", "The next line on standard error, or that none is left.",
+     readExpectStderr},
     {"expect menubar", "image|title \"TEXT\"|none",
      "What the menu bar shows for the host, if anything.", readExpectMenubar},
     {"expect status-item length", "square|variable|N", "The status item's length.",

@@ -76,6 +76,7 @@ class ScenarioState {
   std::size_t uiRead = 0;
   std::size_t keysRead = 0;
   std::size_t stdoutRead = 0;
+  std::size_t stderrRead = 0;
   std::size_t activationsRead = 0;
   std::size_t loginCallsRead = 0;
   std::size_t pressStatusesRead = 0;

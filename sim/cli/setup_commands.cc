@@ -41,6 +41,22 @@ Command readHostBundle(ScenarioState& s, LineReader& r) {
   return [&s, bundle] { s.desktop.workspace().setHostBundleIdentifier(bundle); };
 }
 
+Command readRegistrant(ScenarioState& s, LineReader& r) {
+  std::optional<std::vector<std::string>> classes;
+  if (r.peekWord("none")) {
+    r.word("none");
+  } else {
+    classes.emplace();
+    while (!r.atEnd()) classes->push_back(r.word("a plug-in class"));
+  }
+  return [&s, classes] { s.desktop.engine().generatedRegistrant = classes; };
+}
+
+Command readPluginMissing(ScenarioState& s, LineReader& r) {
+  const std::string className = r.word("a plug-in class");
+  return [&s, className] { s.desktop.engine().missingPluginClasses.insert(className); };
+}
+
 Command readTrusted(ScenarioState& s, LineReader& r) {
   const bool trusted = r.yesOrNo();
   return [&s, trusted] { s.desktop.accessibility().setTrusted(trusted); };
@@ -266,6 +282,13 @@ constexpr CommandSpec kSetUp[] = {
      readMacos},
     {"host bundle", "ID|none", "The host's own bundle identifier (com.brimlane.app at first).",
      readHostBundle},
+    {"registrant", "CLASS …|none",
+     "The plug-ins the runner's generated registrant registers, in order (the host's five at "
+     "first), or none: an application built without one.",
+     readRegistrant},
+    {"plugin missing", "CLASS",
+     "The application holds no plug-in class of this name, for the host to look up.",
+     readPluginMissing},
     {"trusted", "yes|no", "Whether the host is trusted for Accessibility (yes at first).",
      readTrusted},
     {"screen", "W H", "The screen's size in points (1440 × 900 at first).", readScreen},

@@ -26,6 +26,8 @@ const char* colourOf(Source source) {
       return "\033[34m";
     case Source::kStdout:
       return "\033[1;31m";
+    case Source::kStderr:
+      return "\033[31m";
     default:
       return "\033[2m";
   }

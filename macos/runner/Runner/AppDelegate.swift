@@ -1,0 +1,30 @@
+// Brimlane's entry point, and the one piece of the host that has to be Swift.
+//
+// The application's delegate and its main window are the host's own
+// Objective-C++ classes, AppDelegate and MainFlutterWindow. They come from the
+// host's libraries, which Brimlane.xcconfig links into this runner, and
+// MainMenu.xib creates them.
+import Cocoa
+import FlutterMacOS
+
+@main
+enum BrimlaneMain {
+  // Hands the process to AppKit, which loads MainMenu.xib and runs the event
+  // loop; the process ends with its status.
+  @MainActor
+  static func main() {
+    exit(NSApplicationMain(CommandLine.argc, CommandLine.unsafeArgv))
+  }
+}
+
+// Flutter generates the plug-in registrant of the UI's pubspec into the runner
+// (Flutter/GeneratedPluginRegistrant.swift), as a Swift function that
+// Objective-C cannot call. The host finds this class by its Objective-C name
+// at launch and lets it register every plug-in, however they are linked.
+@objc(BrimlaneGeneratedPlugins)
+final class BrimlaneGeneratedPlugins: NSObject {
+  @objc(registerWithRegistry:)
+  static func register(with registry: FlutterPluginRegistry) {
+    RegisterGeneratedPlugins(registry: registry)
+  }
+}

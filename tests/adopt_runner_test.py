@@ -1,0 +1,367 @@
+#!/usr/bin/env python3
+"""tools/adopt-runner on copies of a Flutter project's macos/ folder
+(tests/fixtures/flutter_macos_runner), and the runner files it lays over it:
+what a Mac's Xcode would read from them is parsed and evaluated here, where
+no Xcode is.
+
+Usage: adopt_runner_test.py REPOSITORY
+"""
+import os
+import plistlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+from entitlements import BASE_ENTITLEMENTS
+
+ROOT = os.path.realpath(sys.argv[1])
+ADOPT = os.path.join(ROOT, "tools", "adopt-runner")
+FIXTURE = os.path.join(ROOT, "tests", "fixtures", "flutter_macos_runner")
+RUNNER_FILES = os.path.join(ROOT, "macos", "runner")
+TEAM = "ABCDE12345"
+GROUP = TEAM + ".com.brimlane.app"
+
+# What the runner files replace or add, and what Flutter owns and must stay.
+REPLACED = [
+    "Runner/AppDelegate.swift",
+    "Runner/MainFlutterWindow.swift",
+    "Runner/Base.lproj/MainMenu.xib",
+    "Runner/Info.plist",
+    "Runner/DebugProfile.entitlements",
+    "Runner/Release.entitlements",
+    "Runner/Configs/AppInfo.xcconfig",
+    ".gitignore",
+]
+ADDED = ["Runner/Configs/Brimlane.xcconfig", "Runner/Configs/Brimlane.local.xcconfig"]
+FLUTTERS = [
+    "Runner.xcodeproj/project.pbxproj",
+    "Runner.xcodeproj/xcshareddata/xcschemes/Runner.xcscheme",
+    "Flutter/Flutter-Debug.xcconfig",
+    "Flutter/Flutter-Release.xcconfig",
+    "Flutter/GeneratedPluginRegistrant.swift",
+    "Podfile",
+    "Runner/Configs/Debug.xcconfig",
+    "Runner/Configs/Release.xcconfig",
+    "Runner/Configs/Warnings.xcconfig",
+]
+
+
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def evaluate_xcconfig(path, settings=None):
+    """The settings an xcconfig file makes, includes followed, as Xcode reads
+    them: later assignments win, and `#include?` may name a missing file."""
+    settings = {} if settings is None else settings
+    with open(path, encoding="utf-8") as file:
+        for line in file:
+            line = line.split("//", 1)[0].strip()
+            include = re.match(r'#include(\??)\s+"([^"]+)"', line)
+            if include:
+                included = os.path.join(os.path.dirname(path), include.group(2))
+                if os.path.exists(included) or not include.group(1):
+                    evaluate_xcconfig(included, settings)
+                continue
+            assignment = re.match(r"([A-Za-z_][A-Za-z0-9_]*)\s*=\s*(.*)", line)
+            if assignment:
+                settings[assignment.group(1)] = assignment.group(2).strip()
+    return settings
+
+
+def expand(value, settings, inherited=""):
+    """$(NAME) expanded until none is left, innermost first, as Xcode does for
+    a name built from another setting."""
+    for _ in range(10):
+        expanded = re.sub(r"\$\(([A-Za-z0-9_]+)\)",
+                          lambda m: inherited if m.group(1) == "inherited"
+                          else settings.get(m.group(1), ""), value)
+        if expanded == value:
+            return expanded
+        value = expanded
+    raise AssertionError("setting does not settle: " + value)
+
+
+class AdoptRunner(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.scratch, True)
+        self.project = os.path.join(self.scratch, "my_ui")
+        self.macos = os.path.join(self.project, "macos")
+        shutil.copytree(FIXTURE, self.macos)
+
+    def adopt(self, *arguments, path=None):
+        run = subprocess.run([ADOPT, path or self.macos, *arguments], capture_output=True,
+                             text=True)
+        return run.returncode, run.stdout, run.stderr
+
+    def snapshot(self):
+        files = {}
+        for folder, _, names in os.walk(self.macos):
+            for name in names:
+                path = os.path.join(folder, name)
+                files[os.path.relpath(path, self.macos)] = read(path)
+        return files
+
+    def backups(self):
+        folder = os.path.join(self.macos, ".brimlane-backup")
+        return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+    def entitlements(self, name):
+        with open(os.path.join(self.macos, "Runner", name + ".entitlements"), "rb") as file:
+            return plistlib.load(file)
+
+    # --- Applying --------------------------------------------------------------
+
+    def test_lays_the_runner_files_over_and_leaves_flutters_own_alone(self):
+        before = self.snapshot()
+        code, out, err = self.adopt()
+        self.assertEqual(code, 0, err)
+        after = self.snapshot()
+        for file in FLUTTERS:
+            self.assertEqual(after[file], before[file], file)
+        for file in REPLACED[:-1] + ADDED[:1]:
+            runner_file = os.path.join(RUNNER_FILES, file)
+            if "entitlements" not in file:
+                self.assertEqual(after[file], read(runner_file), file)
+        self.assertIn("8 replaced, 2 added, 0 unchanged", out)
+
+    def test_keeps_a_copy_of_every_file_it_replaces(self):
+        before = self.snapshot()
+        code, out, _ = self.adopt()
+        self.assertEqual(code, 0)
+        [backup] = self.backups()
+        folder = os.path.join(self.macos, ".brimlane-backup", backup)
+        for file in REPLACED:
+            self.assertEqual(read(os.path.join(folder, file)), before[file], file)
+        self.assertFalse(os.path.exists(os.path.join(folder, ADDED[0])))
+        self.assertIn(".brimlane-backup/" + backup, out)
+
+    def test_takes_the_flutter_project_as_well_as_its_macos_folder(self):
+        code, out, err = self.adopt(path=self.project)
+        self.assertEqual(code, 0, err)
+        self.assertIn(os.path.realpath(self.macos) + " is Brimlane's runner", out)
+
+    def test_tells_git_to_leave_out_this_macs_settings_and_the_copies(self):
+        self.adopt()
+        ignored = read(os.path.join(self.macos, ".gitignore")).decode().splitlines()
+        self.assertEqual(ignored[:7], read(os.path.join(FIXTURE, ".gitignore")).decode().splitlines())
+        self.assertIn("Runner/Configs/Brimlane.local.xcconfig", ignored)
+        self.assertIn(".brimlane-backup/", ignored)
+
+    def test_again_changes_nothing_and_copies_nothing(self):
+        self.assertEqual(self.adopt("--team", TEAM)[0], 0)
+        first = self.snapshot()
+        code, out, _ = self.adopt("--team", TEAM)
+        self.assertEqual(code, 0)
+        self.assertEqual(self.snapshot(), first)
+        self.assertEqual(len(self.backups()), 1)
+        self.assertIn("0 replaced, 0 added, 10 unchanged", out)
+
+    # --- The team --------------------------------------------------------------
+
+    def test_with_a_team_the_entitlements_claim_both_groups(self):
+        code, out, _ = self.adopt("--team", TEAM)
+        self.assertEqual(code, 0)
+        for name in ("DebugProfile", "Release"):
+            self.assertEqual(self.entitlements(name), {
+                **BASE_ENTITLEMENTS,
+                "keychain-access-groups": [GROUP],
+                "com.apple.security.application-groups": [GROUP],
+            }, name)
+        local = evaluate_xcconfig(
+            os.path.join(self.macos, "Runner", "Configs", "Brimlane.local.xcconfig"))
+        self.assertEqual(local["DEVELOPMENT_TEAM"], TEAM)
+        self.assertEqual(local["CODE_SIGN_IDENTITY"], "Apple Development")
+        self.assertIn("Signed by team " + TEAM, out)
+        self.assertNotIn("No team", out)
+
+    def test_without_a_team_neither_group_is_claimed_and_it_says_what_that_costs(self):
+        code, out, _ = self.adopt()
+        self.assertEqual(code, 0)
+        for name in ("DebugProfile", "Release"):
+            self.assertEqual(self.entitlements(name), BASE_ENTITLEMENTS, name)
+        local = evaluate_xcconfig(
+            os.path.join(self.macos, "Runner", "Configs", "Brimlane.local.xcconfig"))
+        self.assertNotIn("DEVELOPMENT_TEAM", local)
+        self.assertEqual(local["CODE_SIGN_IDENTITY"], "-")
+        self.assertIn("No team", out)
+        self.assertIn("secure-storage plug-in", out)
+        self.assertIn("application group's shared container", out)
+
+    def test_a_new_team_replaces_the_old_and_keeps_a_copy(self):
+        self.adopt()
+        ad_hoc = self.entitlements("Release")
+        code, out, _ = self.adopt("--team", TEAM)
+        self.assertEqual(code, 0)
+        self.assertIn("replaced  Runner/Release.entitlements", out)
+        self.assertEqual(len(self.backups()), 2)
+        latest = os.path.join(self.macos, ".brimlane-backup", self.backups()[-1])
+        with open(os.path.join(latest, "Runner", "Release.entitlements"), "rb") as file:
+            self.assertEqual(plistlib.load(file), ad_hoc)
+
+    # --- Refusals --------------------------------------------------------------
+
+    def assertRefused(self, arguments, message, path=None):
+        before = self.snapshot()
+        code, out, err = self.adopt(*arguments, path=path)
+        self.assertEqual(code, 2, out)
+        self.assertIn(message, err)
+        self.assertEqual(out, "")
+        self.assertEqual(self.snapshot(), before)
+        return err
+
+    def test_refuses_what_is_not_a_flutter_macos_runner(self):
+        cases = {
+            "not a folder": (lambda: os.path.join(self.scratch, "nothing"), "is not a folder"),
+            "empty folder": (lambda: self.mkdir("empty"),
+                             "there is no Runner.xcodeproj/project.pbxproj"),
+            "iOS runner": (lambda: self.ios_runner(),
+                           "does not build with Flutter's macos_assemble.sh"),
+            "no AppInfo.xcconfig": (lambda: self.without("Runner/Configs/AppInfo.xcconfig"),
+                                    "there is no Runner/Configs/AppInfo.xcconfig"),
+            "no registrant compiled": (lambda: self.edited_project(
+                "GeneratedPluginRegistrant.swift in Sources", "Other.swift in Sources"),
+                "has no GeneratedPluginRegistrant.swift in Sources"),
+        }
+        for name, (make, message) in cases.items():
+            with self.subTest(name):
+                err = self.assertRefused([], message, path=make())
+                if name != "not a folder":
+                    self.assertIn("flutter create --platforms=macos .", err)
+
+    def test_refuses_a_malformed_team_and_unknown_options(self):
+        for arguments, message in [
+            (["--team", "abcde12345"], "is not a team identifier"),
+            (["--team", "ABCDE1234"], "is not a team identifier"),
+            (["--team", "ABCDE12345.com"], "is not a team identifier"),
+            (["--team"], "--team needs a team identifier"),
+            (["--sign"], "unknown option --sign"),
+        ]:
+            with self.subTest(arguments):
+                self.assertRefused(arguments, message)
+
+    def mkdir(self, name):
+        path = os.path.join(self.scratch, name)
+        os.makedirs(path)
+        return path
+
+    def ios_runner(self):
+        path = os.path.join(self.scratch, "ios")
+        shutil.copytree(FIXTURE, path)
+        project = os.path.join(path, "Runner.xcodeproj", "project.pbxproj")
+        text = read(project).decode().replace("macos_assemble.sh embed", "xcode_backend.sh build")
+        with open(project, "w", encoding="utf-8") as file:
+            file.write(text)
+        return path
+
+    def without(self, file):
+        path = os.path.join(self.scratch, "without")
+        shutil.copytree(FIXTURE, path)
+        os.remove(os.path.join(path, file))
+        return path
+
+    def edited_project(self, old, new):
+        path = os.path.join(self.scratch, "edited")
+        shutil.copytree(FIXTURE, path)
+        project = os.path.join(path, "Runner.xcodeproj", "project.pbxproj")
+        text = read(project).decode().replace(old, new)
+        with open(project, "w", encoding="utf-8") as file:
+            file.write(text)
+        return path
+
+
+class RunnerFiles(unittest.TestCase):
+    """The runner files themselves, as Xcode and AppKit would read them."""
+
+    def path(self, *parts):
+        return os.path.join(RUNNER_FILES, "Runner", *parts)
+
+    def test_plists_parse_and_say_what_the_application_is(self):
+        with open(self.path("Info.plist"), "rb") as file:
+            info = plistlib.load(file)
+        self.assertIs(info["LSUIElement"], True)  # a menu-bar utility, no Dock icon
+        self.assertEqual(info["NSMainNibFile"], "MainMenu")
+        self.assertEqual(info["NSPrincipalClass"], "NSApplication")
+        # flutter run finds the executable through these, and flutter build
+        # stamps the version into them.
+        self.assertEqual(info["CFBundleExecutable"], "$(EXECUTABLE_NAME)")
+        self.assertEqual(info["CFBundleIdentifier"], "$(PRODUCT_BUNDLE_IDENTIFIER)")
+        self.assertEqual(info["CFBundleShortVersionString"], "$(FLUTTER_BUILD_NAME)")
+        self.assertEqual(info["CFBundleVersion"], "$(FLUTTER_BUILD_NUMBER)")
+        self.assertEqual(info["LSMinimumSystemVersion"], "$(MACOSX_DEPLOYMENT_TARGET)")
+        for name in ("DebugProfile", "Release"):
+            with open(self.path(name + ".entitlements"), "rb") as file:
+                self.assertEqual(plistlib.load(file), BASE_ENTITLEMENTS, name)
+
+    def test_the_interface_file_creates_the_hosts_delegate_and_window(self):
+        document = ElementTree.parse(self.path("Base.lproj", "MainMenu.xib")).getroot()
+        objects = {element.get("customClass"): element for element in document.iter()
+                   if element.get("customClass")}
+        # The host's Objective-C++ classes, known to the runtime by their bare
+        # names: no Swift module may be named.
+        for name in ("AppDelegate", "MainFlutterWindow"):
+            self.assertIn(name, objects)
+            self.assertIsNone(objects[name].get("customModule"), name)
+        delegate_id = objects["AppDelegate"].get("id")
+        outlets = [outlet for outlet in document.iter("outlet")
+                   if outlet.get("property") == "delegate"]
+        self.assertEqual([outlet.get("destination") for outlet in outlets], [delegate_id])
+
+    def test_the_registrant_class_is_the_one_the_host_looks_for(self):
+        swift = read(self.path("AppDelegate.swift")).decode()
+        host = read(os.path.join(ROOT, "macos", "mac_flutter_embedding.mm")).decode()
+        swift_name = re.search(r'@objc\((\w+)\)\s*final class', swift).group(1)
+        self.assertIn('NSClassFromString(@"%s")' % swift_name, host)
+        self.assertIn("@objc(registerWithRegistry:)", swift)
+        self.assertIn("+ (void)registerWithRegistry:", host)
+        self.assertIn("RegisterGeneratedPlugins(registry: registry)", swift)
+        self.assertEqual(swift.count("@main"), 1)
+
+    def test_the_xcconfig_links_the_libraries_that_build_mac_libraries_makes(self):
+        scratch = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, scratch, True)
+        configs = os.path.join(scratch, "Configs")
+        shutil.copytree(os.path.join(RUNNER_FILES, "Runner", "Configs"), configs)
+        with open(os.path.join(configs, "Brimlane.local.xcconfig"), "w") as file:
+            file.write("BRIMLANE_ROOT = /checkout\n")
+        settings = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+        self.assertEqual(settings["PRODUCT_NAME"], "Brimlane")
+        self.assertEqual(settings["PRODUCT_BUNDLE_IDENTIFIER"], "com.brimlane.app")
+        self.assertEqual(settings["MACOSX_DEPLOYMENT_TARGET"], "11.0")
+        self.assertEqual(settings["ENABLE_HARDENED_RUNTIME"], "YES")
+
+        cmake = read(os.path.join(ROOT, "macos", "CMakeLists.txt")).decode()
+        builder = read(os.path.join(ROOT, "tools", "build-mac-libraries")).decode()
+        for configuration, library_set in [("Debug", "Debug"), ("Profile", "Release"),
+                                           ("Release", "Release")]:
+            with self.subTest(configuration):
+                flags = expand(settings["OTHER_LDFLAGS"],
+                               {**settings, "CONFIGURATION": configuration},
+                               inherited="-ObjC -framework url_launcher_macos")
+                words = re.findall(r'"[^"]*"|\S+', flags)
+                self.assertEqual(words[:3], ["-ObjC", "-framework", "url_launcher_macos"])
+                loaded = [words[i + 1].strip('"') for i, word in enumerate(words)
+                          if word == "-force_load"]
+                self.assertEqual(loaded, [
+                    "/checkout/build/mac-runner/lib/%s/libbrimlane_mac.a" % library_set,
+                    "/checkout/build/mac-runner/lib/%s/libbrimlane_app.a" % library_set,
+                ])
+                self.assertIn("-lc++", words)
+                frameworks = [words[i + 1] for i, word in enumerate(words) if word == "-framework"]
+                for framework in ("FlutterMacOS", "ApplicationServices", "Carbon",
+                                  "CoreGraphics", "ServiceManagement"):
+                    self.assertIn(framework, frameworks)
+        # Where CMake puts the archives, under the names linked above.
+        self.assertIn('ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/lib/$<CONFIG>"', cmake)
+        self.assertIn("add_library(brimlane_mac STATIC", cmake)
+        self.assertIn('build="$root/build/mac-runner"', builder)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
