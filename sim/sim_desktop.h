@@ -129,7 +129,7 @@ class SimDesktop {
   SimAccessibility accessibility_{timeline_};
   SimKeyboard keyboard_{scheduler_, timeline_, workspace_, accessibility_};
   SimWindows windows_{timeline_, workspace_};
-  SimApplicationObject application_{timeline_, workspace_};
+  SimApplicationObject application_{workspace_};
   SimStatusBar statusBar_{timeline_, application_};
   SimHotKeys hotKeys_{timeline_};
   SimLoginItems loginItems_{timeline_};

@@ -180,8 +180,7 @@ class SimEvent : public Event {
 // The host's application object.
 class SimApplicationObject : public Application {
  public:
-  SimApplicationObject(Timeline& timeline, SimWorkspace& workspace)
-      : timeline_(timeline), workspace_(workspace) {}
+  explicit SimApplicationObject(SimWorkspace& workspace) : workspace_(workspace) {}
 
   void activateIgnoringOtherApps(bool ignoringOtherApps) override;
   std::shared_ptr<Event> currentEvent() override { return currentEvent_; }
@@ -196,7 +195,6 @@ class SimApplicationObject : public Application {
   std::function<void()> onTerminate;
 
  private:
-  Timeline& timeline_;
   SimWorkspace& workspace_;
   std::weak_ptr<ApplicationDelegate> delegate_;
   std::shared_ptr<Event> currentEvent_;
