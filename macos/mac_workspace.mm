@@ -27,14 +27,18 @@ class MacRunningApplication : public RunningApplication {
     if (application_.terminated) return false;
     if (@available(macOS 14.0, *)) {
       // Activation is cooperative from macOS 14 on: the active application
-      // yields first, and the other one then takes the front from it. Forcing
-      // past other applications is no longer possible, and its option has no
-      // effect, so it is not passed on.
+      // yields first, and the other one then takes the front from it. The
+      // option to force past other applications has no effect there, so it
+      // is not passed on.
       [NSApp yieldActivationToApplication:application_];
-      return [application_
-          activateFromApplication:NSRunningApplication.currentApplication
-                          options:static_cast<NSApplicationActivationOptions>(
-                                      options & ~kApplicationActivateIgnoringOtherApps)];
+      if ([application_
+              activateFromApplication:NSRunningApplication.currentApplication
+                              options:static_cast<NSApplicationActivationOptions>(
+                                          options & ~kApplicationActivateIgnoringOtherApps)]) {
+        return true;
+      }
+      // Declined: the call of earlier systems, so that the paste that follows
+      // is not typed into whatever is frontmost instead.
     }
     return [application_ activateWithOptions:static_cast<NSApplicationActivationOptions>(options)];
   }
