@@ -197,6 +197,18 @@ TEST_F(SelectionCaptureTest, ARecordedApplicationThatHasQuitIsNotEvenTried) {
   EXPECT_THAT(uiReceived(), IsEmpty());
 }
 
+TEST_F(SelectionCaptureTest, DataProvidedOnDemandDelaysTheCaptureAndIsSavedWhole) {
+  SimPasteboardItem provided = userClipboard();
+  provided.types.front().providedAfter = 200ms;
+  desktop.pasteboard().setItems({provided}, "Mail");
+
+  EXPECT_EQ(host().getSelectionViaClipboard(), "selected text");
+
+  EXPECT_EQ(desktop.now(), 300ms);  // the wait for the data, then the first poll
+  EXPECT_THAT(newKeystrokes(), ElementsAre(copyKeystroke()[0], copyKeystroke()[1]));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
 TEST_F(SelectionCaptureTest, SummonHandsTheSelectionToTheUiBeforeThePanelAppears) {
   host().hidePanel();
   const std::size_t before = desktop.timeline().events().size();
