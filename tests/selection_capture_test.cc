@@ -197,6 +197,24 @@ TEST_F(SelectionCaptureTest, ARecordedApplicationThatHasQuitIsNotEvenTried) {
   EXPECT_THAT(uiReceived(), IsEmpty());
 }
 
+// Pins the fault where Command-C followed an application that quit while the
+// host was saving the clipboard: the host checked it only before the save,
+// which waits on the owner of data provided on demand.
+TEST_F(SelectionCaptureTest, AnApplicationThatQuitsWhileTheClipboardIsSavedGetsNoCopyKeystroke) {
+  SimPasteboardItem provided = userClipboard();
+  provided.types.front().providedAfter = 200ms;
+  desktop.pasteboard().setItems({provided}, "Mail");
+  desktop.scheduler().postWorld(100ms, [this] { desktop.quit(notes); });
+
+  host().captureSelectionBeforeShow();
+
+  EXPECT_EQ(desktop.now(), 200ms);  // the wait for the data, and no second of polling
+  EXPECT_THAT(desktop.thread().sleeps, IsEmpty());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  EXPECT_THAT(uiReceived(), IsEmpty());
+}
+
 TEST_F(SelectionCaptureTest, DataProvidedOnDemandDelaysTheCaptureAndIsSavedWhole) {
   SimPasteboardItem provided = userClipboard();
   provided.types.front().providedAfter = 200ms;
