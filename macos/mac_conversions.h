@@ -45,8 +45,8 @@ inline NSString* withUtf16Storage(NSString* string) {
 // Text with a NUL in it gets UTF-16 storage. FlutterMacOS's standard codec
 // writes a string from the C string that CFStringGetCStringPtr hands out and
 // measures it with strlen; Core Foundation hands one out for the 8-bit storage
-// it gives text of only ASCII characters, so such a string reached the UI cut
-// at its first NUL. For UTF-16 storage it hands out none, and the codec
+// it gives text of only ASCII characters, so such a string would reach the UI
+// cut at its first NUL. For UTF-16 storage it hands out none, and the codec
 // converts the whole string.
 inline NSString* toNSString(std::string_view text) {
   NSString* string = [[NSString alloc] initWithBytes:text.data()
