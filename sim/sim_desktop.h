@@ -134,7 +134,7 @@ class SimDesktop {
  private:
   Scheduler scheduler_;
   Timeline timeline_{scheduler_};
-  SimPasteboard pasteboard_{timeline_};
+  SimPasteboard pasteboard_{timeline_, scheduler_};
   SimWorkspace workspace_{scheduler_, timeline_, pasteboard_};
   SimKeyboard keyboard_{scheduler_, timeline_, workspace_};
   SimAccessibility accessibility_{timeline_};
