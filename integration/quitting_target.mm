@@ -20,6 +20,7 @@
 #import <AppKit/AppKit.h>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -104,7 +105,6 @@ void logEvent(NSString* event, NSString* detail = nil) {
                                                                          event.modifierFlags)]);
                                                         return event;
                                                       }];
-  logEvent(@"started", [NSString stringWithFormat:@"%d", NSProcessInfo.processInfo.processIdentifier]);
   // open brings a new application forward already; this covers a launch that
   // did not.
   [NSApp activateIgnoringOtherApps:YES];
@@ -167,6 +167,8 @@ int main(int argc, const char* argv[]) {
     logFile = std::fopen(arguments[0].UTF8String, "a");
     if (!logFile) return 2;
     std::setvbuf(logFile, nullptr, _IOLBF, 0);
+    // First, so that the run knows the process before anything else happens.
+    logEvent(@"started", [NSString stringWithFormat:@"%d", getpid()]);
     NSApplication* application = NSApplication.sharedApplication;
     application.activationPolicy = NSApplicationActivationPolicyRegular;
     TargetDelegate* delegate = [[TargetDelegate alloc] initWithText:arguments[1]
