@@ -97,6 +97,11 @@ int say(int status, NSString* message) {
   return status;
 }
 
+// What a Text Input Sources call that did not take answered.
+NSString* answered(const char* call, NSString* sourceID, OSStatus status) {
+  return [NSString stringWithFormat:@"%s(%@) answered %d", call, sourceID, static_cast<int>(status)];
+}
+
 bool appendState(NSString* statePath, NSString* line) {
   NSString* before = [NSString stringWithContentsOfFile:statePath
                                                encoding:NSUTF8StringEncoding
@@ -133,10 +138,7 @@ int selectSource(NSString* sourceID, NSString* statePath) {
       return say(kRefused, [sourceID stringByAppendingString:@" cannot be enabled by a program"]);
     }
     const OSStatus status = TISEnableInputSource((__bridge TISInputSourceRef)source);
-    if (status != noErr) {
-      return say(kRefused, [NSString stringWithFormat:@"TISEnableInputSource(%@) answered %d",
-                                                      sourceID, static_cast<int>(status)]);
-    }
+    if (status != noErr) return say(kRefused, answered("TISEnableInputSource", sourceID, status));
     // Written at once, so that a restore disables it whatever happens next.
     if (!appendState(statePath, [@"enabled " stringByAppendingString:sourceID])) {
       return say(kFailed, [@"cannot write " stringByAppendingString:statePath]);
@@ -146,14 +148,11 @@ int selectSource(NSString* sourceID, NSString* statePath) {
     return say(kRefused, [sourceID stringByAppendingString:@" cannot be selected by a program"]);
   }
   const OSStatus status = TISSelectInputSource((__bridge TISInputSourceRef)source);
-  if (status != noErr) {
-    return say(kRefused, [NSString stringWithFormat:@"TISSelectInputSource(%@) answered %d",
-                                                    sourceID, static_cast<int>(status)]);
-  }
+  if (status != noErr) return say(kRefused, answered("TISSelectInputSource", sourceID, status));
   // A keyboard layout is its own layout: both must read back as the one
   // selected, or the keys the host finds would be another layout's.
   if (!readsBack(sourceID, sourceID)) {
-    return say(kRefused, [NSString stringWithFormat:@"%@ was selected, but the %@ within 2 s",
+    return say(kRefused, [NSString stringWithFormat:@"%@ was selected, but reads back as %@ after 2 s",
                                                     sourceID, describeCurrent()]);
   }
   return say(0, [NSString stringWithFormat:@"selected %@ (%@)", sourceID,
@@ -182,11 +181,13 @@ int restore(NSString* statePath) {
   }
   // An input method's layout is whatever it uses, so only the source itself
   // must read back.
-  if (status != noErr || !readsBack(original, nil)) {
-    return say(kFailed, [NSString stringWithFormat:@"%@ not put back (TISSelectInputSource answered "
-                                                   @"%d); %@",
-                                                   original, static_cast<int>(status),
-                                                   describeCurrent()]);
+  if (status != noErr) {
+    return say(kFailed, [NSString stringWithFormat:@"%@ not put back: %@", original,
+                                                   answered("TISSelectInputSource", original, status)]);
+  }
+  if (!readsBack(original, nil)) {
+    return say(kFailed, [NSString stringWithFormat:@"%@ not put back: reads back as %@ after 2 s",
+                                                   original, describeCurrent()]);
   }
   [NSFileManager.defaultManager removeItemAtPath:statePath error:nil];
   NSString* message = [@"put back " stringByAppendingString:original];

@@ -224,7 +224,7 @@ TOOLS = {
           echo "select $2" >>"$STATE/layout-history"
           [ -f "$3" ] || echo "original $(cat "$STATE/layout")" >"$3"
           if [ -n "${STUB_LAYOUT_REFUSED:-}" ]; then
-            echo "$2 was selected, but the input source com.apple.keylayout.US, keyboard layout com.apple.keylayout.US within 2 s"
+            echo "$2 was selected, but reads back as input source com.apple.keylayout.US, keyboard layout com.apple.keylayout.US after 2 s"
             exit 3
           fi
           echo "enabled $2" >>"$3"
@@ -235,7 +235,7 @@ TOOLS = {
           original=$(sed -n 's/^original //p' "$2")
           echo "restore $original" >>"$STATE/layout-history"
           if [ -n "${STUB_LAYOUT_STUCK:-}" ]; then
-            echo "$original not put back (TISSelectInputSource answered -50)"
+            echo "$original not put back: TISSelectInputSource($original) answered -50"
             exit 1
           fi
           echo "$original" >"$STATE/layout"
@@ -633,8 +633,8 @@ class IntegrationRun(unittest.TestCase):
             QUIT[1]: "skipped: not observable",
             QUIT[2]: "pass",
         }, output)
-        self.assertIn("com.apple.keylayout.Dvorak was selected, but the input source com.apple.keylayout.US",
-                      checks[DVORAK[0]][1])
+        self.assertIn("com.apple.keylayout.Dvorak was selected, but reads back as input source "
+                      "com.apple.keylayout.US", checks[DVORAK[0]][1])
         # What the refused select may have left is undone all the same.
         self.assertEqual(checks[DVORAK[4]][1], f"put back {USER_LAYOUT}")
         self.assertEqual(document(state, "dvorak"), "hello under dvorak")
