@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "macos/mac_conversions.h"
 #include "sim/standard_codec.h"
 
 namespace brimlane {
@@ -78,6 +79,20 @@ std::vector<ValueCase> valueCases() {
       {"CJK string", ChannelValue("日本語のテキスト")},
       {"string beyond the basic plane", ChannelValue("emoji 😀 and 𝄞")},
       {"string with a NUL", ChannelValue(std::string("a\0b", 3))},
+      // Long enough not to be a tagged pointer, and of only ASCII characters:
+      // the storage for which the engine's writer takes strlen's word for the
+      // length.
+      {"string of 30 bytes with a NUL inside",
+       ChannelValue(std::string("selected text\0and what follows", 30))},
+      {"string of 24 bytes starting with a NUL",
+       ChannelValue(std::string("\0 and then ordinary text", 24))},
+      {"string of 26 bytes ending with a NUL",
+       ChannelValue(std::string("ordinary text, then a NUL\0", 26))},
+      {"string of 64 NULs", ChannelValue(std::string(64, '\0'))},
+      {"string beyond ASCII with a NUL inside",
+       ChannelValue(std::string("Grüße\0 und noch ein wenig mehr Text", 37))},
+      {"string of 300 bytes with NULs",
+       ChannelValue(std::string(150, '\0') + std::string(150, 'z'))},
       // Lengths past 253 and 65535 bytes take the codec's longer size forms.
       {"string of 300 bytes", ChannelValue(std::string(300, 'x'))},
       {"string of 70000 bytes", ChannelValue(std::string(70000, 'y'))},
@@ -88,14 +103,18 @@ std::vector<ValueCase> valueCases() {
       {"float32 list", ChannelValue(std::vector<float>{1.5F, -0.25F, 3.0e38F})},
       {"float64 list", ChannelValue(std::vector<double>{0.1, -2.5, 1e-300})},
       {"empty list", ChannelValue(ChannelList{})},
-      {"nested list",
-       ChannelValue(ChannelList{ChannelValue(std::int32_t{1}), ChannelValue("two"),
-                                ChannelValue(ChannelList{ChannelValue(3.0), ChannelValue()}),
-                                ChannelValue(ChannelMap{{ChannelValue("k"), ChannelValue(true)}}),
-                                // Typed data after an odd offset: its alignment padding must agree.
-                                ChannelValue(std::vector<double>{1.25})})},
+      {"nested list", ChannelValue(ChannelList{
+                          ChannelValue(std::int32_t{1}), ChannelValue("two"),
+                          ChannelValue(ChannelList{ChannelValue(3.0), ChannelValue()}),
+                          ChannelValue(ChannelMap{{ChannelValue("k"), ChannelValue(true)}}),
+                          // Typed data after an odd offset: its alignment padding must agree.
+                          ChannelValue(std::vector<double>{1.25}),
+                          ChannelValue(std::string("a list's text\0with a NUL inside", 31))})},
       {"empty map", ChannelValue(ChannelMap{})},
       {"map with a string key", ChannelValue(ChannelMap{{ChannelValue("key"), ChannelValue("v")}})},
+      {"map with NULs in its key and value",
+       ChannelValue(ChannelMap{{ChannelValue(std::string("a key of 24 bytes\0 to it", 24)),
+                                ChannelValue(std::string("and a value\0of 23 bytes", 23))}})},
       {"map with an integer key",
        ChannelValue(ChannelMap{
            {ChannelValue(std::int32_t{7}), ChannelValue(ChannelList{ChannelValue(false)})}})},
@@ -149,6 +168,18 @@ TEST(MacChannelValues, MapOfSeveralEntriesKeepsEveryEntry) {
   const ChannelValue& echoed = std::get<sim::DecodedReply>(decoded).value;
   ASSERT_TRUE(std::holds_alternative<ChannelMap>(echoed));
   EXPECT_THAT(std::get<ChannelMap>(echoed), UnorderedElementsAreArray(entries));
+}
+
+// The answer to "getSelection" is a string made by toNSString, outside the
+// conversion of values.
+TEST(MacChannelValues, AStringAnswerWithANulReachesTheUiWhole) {
+  for (const std::string& text :
+       {std::string("selected text\0and what follows", 30), std::string(40, '\0'),
+        std::string("plain selected text, no NUL")}) {
+    SCOPED_TRACE(std::to_string(text.size()) + " bytes");
+    NSData* reply = [codec() encodeSuccessEnvelope:toNSString(text)];
+    EXPECT_EQ(toBytes(reply), sim::encodeSuccessEnvelope(ChannelValue(text)));
+  }
 }
 
 TEST(MacChannelValues, ErrorRepliesCarryTheirDetails) {

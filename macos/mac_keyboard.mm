@@ -68,7 +68,7 @@ CGEventRef nativeEvent(KeyboardEvent& event) {
 }
 
 // The 'uchr' data of an input source, owned by the source, or nullptr when it
-// has none (input methods such as those for Japanese or Chinese have none).
+// has none.
 const UCKeyboardLayout* unicodeLayout(TISInputSourceRef source) {
   if (!source) return nullptr;
   const auto data =
@@ -81,6 +81,26 @@ const UCKeyboardLayout* unicodeLayout(TISInputSourceRef source) {
 constexpr UInt16 kKeyCodeCount = 128;
 // UCKeyTranslate takes the Carbon modifier bits shifted down by eight.
 constexpr UInt32 kCommandModifierState = (cmdKey >> 8) & 0xFF;
+
+// The key that types `character` in `layout` while Command alone is held, or
+// nothing when no key does (or there is no layout).
+std::optional<KeyCode> keyCodeTypingWithCommand(const UCKeyboardLayout* layout,
+                                                char16_t character) {
+  if (!layout) return std::nullopt;
+  const UInt32 keyboardType = LMGetKbdType();
+  for (UInt16 keyCode = 0; keyCode < kKeyCodeCount; ++keyCode) {
+    UInt32 deadKeyState = 0;
+    UniChar typed[4];
+    UniCharCount length = 0;
+    // Dead keys are not followed: a key that only starts an accent types no
+    // character of its own.
+    const OSStatus status = UCKeyTranslate(layout, keyCode, kUCKeyActionDown, kCommandModifierState,
+                                           keyboardType, kUCKeyTranslateNoDeadKeysMask,
+                                           &deadKeyState, std::size(typed), &length, typed);
+    if (status == noErr && length == 1 && typed[0] == character) return keyCode;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -111,28 +131,19 @@ std::optional<KeyCode> MacKeyboard::keyCodeForCharacterWithCommand(char16_t char
   // Text Input Source calls are made on the main thread only; elsewhere the
   // layout cannot be asked, and the host falls back on the US keys.
   if (!NSThread.isMainThread) return std::nullopt;
-  CFOwned<TISInputSourceRef> current(TISCopyCurrentKeyboardInputSource());
-  const UCKeyboardLayout* layout = unicodeLayout(current.get());
-  // An input method has no layout data of its own: the keys are those of the
-  // keyboard layout it types Latin letters with.
-  CFOwned<TISInputSourceRef> asciiCapable(
-      layout ? nullptr : TISCopyCurrentASCIICapableKeyboardLayoutInputSource());
-  if (!layout) layout = unicodeLayout(asciiCapable.get());
-  if (!layout) return std::nullopt;
-
-  const UInt32 keyboardType = LMGetKbdType();
-  for (UInt16 keyCode = 0; keyCode < kKeyCodeCount; ++keyCode) {
-    UInt32 deadKeyState = 0;
-    UniChar typed[4];
-    UniCharCount length = 0;
-    // Dead keys are not followed: a key that only starts an accent types no
-    // character of its own.
-    const OSStatus status = UCKeyTranslate(layout, keyCode, kUCKeyActionDown, kCommandModifierState,
-                                           keyboardType, kUCKeyTranslateNoDeadKeysMask,
-                                           &deadKeyState, std::size(typed), &length, typed);
-    if (status == noErr && length == 1 && typed[0] == character) return keyCode;
-  }
-  return std::nullopt;
+  // The keyboard layout, not the input source: under an input method (for
+  // Japanese, Chinese or Korean) it is the layout that input method types
+  // with, which is also the one Command shortcuts are read through, and it
+  // may well be Dvorak.
+  CFOwned<TISInputSourceRef> current(TISCopyCurrentKeyboardLayoutInputSource());
+  const std::optional<KeyCode> inLayout =
+      keyCodeTypingWithCommand(unicodeLayout(current.get()), character);
+  if (inLayout) return inLayout;
+  // A layout without Unicode layout data, or without the letter on its
+  // Command level: the ASCII-capable layout the system types Latin letters
+  // with.
+  CFOwned<TISInputSourceRef> asciiCapable(TISCopyCurrentASCIICapableKeyboardLayoutInputSource());
+  return keyCodeTypingWithCommand(unicodeLayout(asciiCapable.get()), character);
 }
 
 }  // namespace brimlane

@@ -205,15 +205,16 @@ void MacWindows::activateConstraints(std::vector<LayoutConstraint> constraints) 
   [NSLayoutConstraint activateConstraints:batch];
 }
 
-// From macOS 14 on activation is cooperative and -activate replaces the
-// forcing call, whose flag no longer has an effect; macOS 11 to 13 lack it.
+// The forcing call on every system. From macOS 14 on, -activate is only a
+// request, which the system may decline ("does not guarantee" activation, says
+// NSApplication.h), and does decline often enough for an accessory application
+// summoned by a hot key: the panel is then shown but not key, and what the
+// user types next goes into the document they came from. The forcing call is
+// marked to be deprecated, not removed, and has been seen honoured on macOS 15
+// where -activate was declined.
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wdeprecated-declarations"
 void MacApplication::activateIgnoringOtherApps(bool ignoringOtherApps) {
-  if (@available(macOS 14.0, *)) {
-    [NSApp activate];
-    return;
-  }
   [NSApp activateIgnoringOtherApps:ignoringOtherApps];
 }
 #pragma clang diagnostic pop

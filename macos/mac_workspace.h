@@ -22,6 +22,9 @@ class MacWorkspace : public Workspace {
   NSMutableArray* observers_;
 };
 
+// The application as the seam carries it, or nullptr for nil.
+std::shared_ptr<RunningApplication> wrapRunningApplication(NSRunningApplication* application);
+
 // The notification as the seam carries it: every string key of the user info
 // kept, running applications as such and any other value by its class name.
 Notification toNotification(NSNotification* notification);

@@ -2,6 +2,9 @@
 // NSRunningApplication and NSBundle.mainBundle.
 #include "macos/mac_workspace.h"
 
+#include <cerrno>
+#include <csignal>
+
 #include "macos/mac_conversions.h"
 
 namespace brimlane {
@@ -22,19 +25,31 @@ class MacRunningApplication : public RunningApplication {
     return toOptionalString(application_.bundleIdentifier);
   }
   ProcessId processIdentifier() const override { return application_.processIdentifier; }
-  bool isTerminated() const override { return application_.terminated; }
+  bool isTerminated() const override {
+    if (application_.terminated) return true;
+    // The flag changes only on a later turn of the main run loop, while the
+    // system may already have put another application in front: ask whether
+    // the process is still there. A process of another user answers EPERM,
+    // and one without a process identifier (-1) cannot be asked.
+    const pid_t pid = application_.processIdentifier;
+    return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH;
+  }
   bool activateWithOptions(ApplicationActivationOptions options) override {
-    if (application_.terminated) return false;
+    if (isTerminated()) return false;
     if (@available(macOS 14.0, *)) {
       // Activation is cooperative from macOS 14 on: the active application
-      // yields first, and the other one then takes the front from it. Forcing
-      // past other applications is no longer possible, and its option has no
-      // effect, so it is not passed on.
+      // yields first, and the other one then takes the front from it. The
+      // option to force past other applications has no effect there, so it
+      // is not passed on.
       [NSApp yieldActivationToApplication:application_];
-      return [application_
-          activateFromApplication:NSRunningApplication.currentApplication
-                          options:static_cast<NSApplicationActivationOptions>(
-                                      options & ~kApplicationActivateIgnoringOtherApps)];
+      if ([application_
+              activateFromApplication:NSRunningApplication.currentApplication
+                              options:static_cast<NSApplicationActivationOptions>(
+                                          options & ~kApplicationActivateIgnoringOtherApps)]) {
+        return true;
+      }
+      // Declined: the call of earlier systems, so that the paste that follows
+      // is not typed into whatever is frontmost instead.
     }
     return [application_ activateWithOptions:static_cast<NSApplicationActivationOptions>(options)];
   }
@@ -45,6 +60,11 @@ class MacRunningApplication : public RunningApplication {
 
 }  // namespace
 
+std::shared_ptr<RunningApplication> wrapRunningApplication(NSRunningApplication* application) {
+  if (!application) return nullptr;
+  return std::make_shared<MacRunningApplication>(application);
+}
+
 Notification toNotification(NSNotification* notification) {
   Notification converted{toString(notification.name), std::nullopt};
   NSDictionary* userInfo = notification.userInfo;
@@ -54,7 +74,7 @@ Notification toNotification(NSNotification* notification) {
     if (![key isKindOfClass:[NSString class]]) continue;
     id value = userInfo[key];
     if ([value isKindOfClass:[NSRunningApplication class]]) {
-      converted.userInfo->emplace(toString(key), std::make_shared<MacRunningApplication>(value));
+      converted.userInfo->emplace(toString(key), wrapRunningApplication(value));
     } else {
       converted.userInfo->emplace(toString(key),
                                   OtherObject{toString(NSStringFromClass([value class]))});
@@ -92,9 +112,7 @@ namespace brimlane {
 MacWorkspace::MacWorkspace() : observers_([NSMutableArray array]) {}
 
 std::shared_ptr<RunningApplication> MacWorkspace::frontmostApplication() {
-  NSRunningApplication* application = NSWorkspace.sharedWorkspace.frontmostApplication;
-  if (!application) return nullptr;
-  return std::make_shared<MacRunningApplication>(application);
+  return wrapRunningApplication(NSWorkspace.sharedWorkspace.frontmostApplication);
 }
 
 void MacWorkspace::addObserver(std::string_view name, Observer observer) {

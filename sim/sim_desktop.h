@@ -124,7 +124,7 @@ class SimDesktop {
  private:
   Scheduler scheduler_;
   Timeline timeline_{scheduler_};
-  SimPasteboard pasteboard_{timeline_};
+  SimPasteboard pasteboard_{timeline_, scheduler_};
   SimWorkspace workspace_{scheduler_, timeline_, pasteboard_};
   SimAccessibility accessibility_{timeline_};
   SimKeyboard keyboard_{scheduler_, timeline_, workspace_, accessibility_};

@@ -8,7 +8,9 @@ namespace {
 // An item as listed: it shares the pasteboard's bytes until a type is read.
 class ListedItem : public PasteboardItem {
  public:
-  explicit ListedItem(std::shared_ptr<const SimPasteboardItem> item) : item_(std::move(item)) {}
+  ListedItem(std::shared_ptr<const SimPasteboardItem> item, Timeline& timeline,
+             Scheduler& scheduler)
+      : item_(std::move(item)), timeline_(timeline), scheduler_(scheduler) {}
 
   std::vector<std::string> types() const override {
     std::vector<std::string> names;
@@ -18,11 +20,20 @@ class ListedItem : public PasteboardItem {
   }
 
   std::optional<Bytes> dataForType(const std::string& type) const override {
-    return item_->dataFor(type);
+    const SimPasteboardType* offering = item_->offering(type);
+    if (!offering) return std::nullopt;
+    if (offering->providedAfter > SimTime::zero()) {
+      timeline_.record(Source::kPasteboard, "wait for data",
+                       "The host waits for " + type + ", which its owner provides on demand.");
+      scheduler_.sleepMainThread(offering->providedAfter);
+    }
+    return offering->data;
   }
 
  private:
   std::shared_ptr<const SimPasteboardItem> item_;
+  Timeline& timeline_;
+  Scheduler& scheduler_;
 };
 
 // "An item is written: a, b." in one allocation: a restore writes every item
@@ -54,11 +65,16 @@ SimPasteboardItem SimPasteboardItem::plainText(std::string_view text) {
   return {{{std::string(kPasteboardTypeString), toBytes(text)}}};
 }
 
-std::optional<Bytes> SimPasteboardItem::dataFor(std::string_view type) const {
+const SimPasteboardType* SimPasteboardItem::offering(std::string_view type) const {
   for (const SimPasteboardType& t : types) {
-    if (t.type == type) return t.data;
+    if (t.type == type) return &t;
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+std::optional<Bytes> SimPasteboardItem::dataFor(std::string_view type) const {
+  const SimPasteboardType* found = offering(type);
+  return found ? found->data : std::nullopt;
 }
 
 SimPasteboardItem SimPasteboardItem::offered() const {
@@ -78,7 +94,9 @@ std::optional<std::vector<std::unique_ptr<PasteboardItem>>> SimPasteboard::paste
   if (failItemList) return std::nullopt;
   std::vector<std::unique_ptr<PasteboardItem>> listed;
   listed.reserve(items_.size());
-  for (const auto& item : items_) listed.push_back(std::make_unique<ListedItem>(item));
+  for (const auto& item : items_) {
+    listed.push_back(std::make_unique<ListedItem>(item, timeline_, scheduler_));
+  }
   return listed;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/platform/pasteboard.h"
+#include "sim/scheduler.h"
 #include "sim/timeline.h"
 
 namespace brimlane::sim {
@@ -16,6 +17,11 @@ namespace brimlane::sim {
 struct SimPasteboardType {
   std::string type;
   std::optional<Bytes> data;  // nothing: the owner delivers no bytes for it
+  // How long the owner takes to provide the bytes when they are asked for:
+  // an application may put a type on the pasteboard as a promise and make
+  // the data only when someone reads it. The host's main thread waits for it
+  // when it reads the item, and other processes go on meanwhile.
+  SimTime providedAfter{0};
   friend bool operator==(const SimPasteboardType&, const SimPasteboardType&) = default;
 };
 
@@ -25,6 +31,8 @@ struct SimPasteboardItem {
 
   static SimPasteboardItem plainText(std::string_view text);
 
+  // The offering a reader of `type` gets: with a repeated name, the first.
+  const SimPasteboardType* offering(std::string_view type) const;
   // The bytes a reader gets for `type`: with a repeated name the owner answers
   // with the first offering, and a type may deliver nothing.
   std::optional<Bytes> dataFor(std::string_view type) const;
@@ -38,7 +46,8 @@ Bytes toBytes(std::string_view text);
 
 class SimPasteboard : public Pasteboard {
  public:
-  explicit SimPasteboard(Timeline& timeline) : timeline_(timeline) {}
+  SimPasteboard(Timeline& timeline, Scheduler& scheduler)
+      : timeline_(timeline), scheduler_(scheduler) {}
 
   // Pasteboard
   std::optional<std::vector<std::unique_ptr<PasteboardItem>>> pasteboardItems() override;
@@ -64,6 +73,7 @@ class SimPasteboard : public Pasteboard {
  private:
   std::vector<std::shared_ptr<const SimPasteboardItem>> items_;
   Timeline& timeline_;
+  Scheduler& scheduler_;
   int changeCount_ = 0;
   std::size_t bytesWritten_ = 0;
 };

@@ -12,6 +12,8 @@ table, its exit code, and what it leaves behind.
 
 Usage: integration_run_test.py INTEGRATION_RUN
 """
+import concurrent.futures
+import io
 import os
 import re
 import shutil
@@ -27,6 +29,7 @@ RUNNER_FIXTURE = os.path.join(SOURCE, "tests", "fixtures", "flutter_macos_runner
 DOCUMENT = "hello from the integration test"
 PASTED = "HELLO FROM THE INTEGRATION TEST"
 USER_CLIPBOARD = "the user's own clipboard"
+USER_LAYOUT = "com.apple.keylayout.US"
 REGISTRANT = "Brimlane: plug-ins registered by the generated plug-in registrant"
 BY_CLASS_NAME = ("Brimlane: no generated plug-in registrant in this application; "
                  "plug-ins looked up by class name")
@@ -154,8 +157,25 @@ STUBS = {
         case "$*" in *"SELECT auth_value"*) echo 2 ;; esac""",
     "pbcopy": """cat >"$STATE/clipboard\"""",
     "pbpaste": """cat "$STATE/clipboard\"""",
-    "open": """
-        if [ "$1" = -a ]; then cp "$3" "$STATE/document"; exit 0; fi
+    "open": r"""
+        # TextEdit opens a document in front: its key is the file's name.
+        if [ "$1" = -a ]; then
+          key=$(basename "$3" .txt)
+          cp "$3" "$STATE/documents/$key"
+          echo "$key" >"$STATE/front-document"
+          echo TextEdit >"$STATE/frontmost"
+          exit 0
+        fi
+        # open -n APP --args ...: the quitting target, the executable the
+        # run built into the bundle. Launch Services is its parent on a Mac
+        # and reaps it when it quits; here a subshell waits for it, so that
+        # its pid is gone too.
+        if [ "$1" = -n ]; then
+          executable="$2/Contents/MacOS/QuittingTarget"
+          shift 3
+          ( "$executable" "$@" </dev/null >/dev/null 2>&1 & wait ) &
+          exit 0
+        fi
         variables=(); stdout=/dev/null; stderr=/dev/null
         while [ $# -gt 1 ]; do
           case "$1" in
@@ -166,13 +186,118 @@ STUBS = {
           esac
         done
         env "${variables[@]}" "$1/Contents/MacOS/Brimlane" >"$stdout" 2>"$stderr" </dev/null &""",
-    "osascript": """
+    # argv: -e SCRIPT [ARGUMENT]; a document's key is the argument.
+    "osascript": r"""
+        printf '%s\n' "$2" >>"$STATE/scripts"
         case "$2" in
-        *"count of (windows"*) echo 1 ;;
-        *'keystroke "a"'*) [ -z "${STUB_CANNOT_TYPE:-}" ] || exit 1 ;;
+        *"key code"*) [ -z "${STUB_CANNOT_TYPE:-}" ] || exit 1 ;;&
+        *"AXRaise"*) echo "$3" >"$STATE/front-document"; echo TextEdit >"$STATE/frontmost" ;;
+        *"count of (windows"*) if [ -e "$STATE/documents/$3" ]; then echo 1; else echo 0; fi ;;
         *"key code 17"*) touch "$STATE/hot-key" ;;
-        *"value of text area"*) cat "$STATE/document" ;;
+        *"value of text area"*) cat "$STATE/documents/$3" ;;
+        *"AXCloseButton"*) echo "$3" >>"$STATE/closed" ;;
+        *"whose frontmost is true"*) cat "$STATE/frontmost" ;;
         esac""",
+    # The run's tools: each is built from its source into a stand-in that
+    # plays it.
+    "clang++": r"""
+        output="" source=""
+        while [ $# -gt 0 ]; do
+          case "$1" in
+          -o) output=$2; shift 2 ;;
+          *.mm) source=$1; shift ;;
+          *) shift ;;
+          esac
+        done
+        [ -z "${STUB_TOOLS_FAIL:-}" ] || { echo "$source: error: stand-in refuses" >&2; exit 1; }
+        cp "$STATE/tools/$(basename "$source" .mm)" "$output"
+        chmod +x "$output"
+        """,
+}
+
+# The run's tools as the stand-in world plays them. The keyboard layout is
+# the file $STATE/layout; the times are the clock's nanoseconds.
+TOOLS = {
+    "keyboard_layout": r"""
+        case "$1" in
+        select)
+          echo "select $2" >>"$STATE/layout-history"
+          [ -f "$3" ] || echo "original $(cat "$STATE/layout")" >"$3"
+          if [ -n "${STUB_LAYOUT_REFUSED:-}" ]; then
+            echo "$2 was selected, but reads back as input source com.apple.keylayout.US, keyboard layout com.apple.keylayout.US after 2 s"
+            exit 3
+          fi
+          echo "enabled $2" >>"$3"
+          echo "$2" >"$STATE/layout"
+          echo "selected $2 (stand-in)" ;;
+        restore)
+          [ -f "$2" ] || { echo "nothing to put back"; exit 0; }
+          original=$(sed -n 's/^original //p' "$2")
+          echo "restore $original" >>"$STATE/layout-history"
+          if [ -n "${STUB_LAYOUT_STUCK:-}" ]; then
+            echo "$original not put back: TISSelectInputSource($original) answered -50"
+            exit 1
+          fi
+          echo "$original" >"$STATE/layout"
+          rm "$2"
+          echo "put back $original" ;;
+        esac""",
+    "key_witness": r"""
+        if [ -n "${STUB_NO_TAP:-}" ]; then
+          echo "no-tap $(date +%s%N) this process may not watch key presses" >>"$1"
+          exit 3
+        fi
+        echo "$1" >"$STATE/witness-log"
+        echo "listening $(date +%s%N) listener" >>"$1"
+        exec sleep 600""",
+    # Logs as the real target does; the host plays the capture and the
+    # re-activation through files in $STATE. It quits at once once brought
+    # forward again, or after STUB_TARGET_DELAY seconds.
+    "quitting_target": r"""
+        log=$1
+        printf '%s\n' "$@" >"$STATE/target-arguments"
+        now() { date +%s%N; }
+        echo "started $(now) $$" >>"$log"
+        printf '%s' "$2" >"$STATE/target-text"
+        echo $$ >"$STATE/target-pid"
+        echo QuittingTarget >"$STATE/frontmost"
+        echo "active $(now)" >>"$log"
+        copied=false
+        while true; do
+          if [ -e "$STATE/target-copy" ]; then
+            echo "key $(now) 8 0x100108" >>"$log"
+            echo "copied $(now)" >>"$log"
+            echo "resigned $(now)" >>"$log"
+            copied=true
+            rm "$STATE/target-copy"
+          fi
+          if [ -e "$STATE/target-paste" ]; then
+            echo "key $(now) 9 0x100108" >>"$log"
+            echo "text $(now) $(cat "$STATE/target-paste")" >>"$log"
+            rm "$STATE/target-paste"
+          fi
+          # The host counts its 0.3 s from when the target has taken the
+          # activation: at once for a late target, and otherwise once it is
+          # on its way out, so that a loaded machine cannot make a shell's
+          # quit late.
+          if $copied && [ -e "$STATE/target-activated" ]; then
+            echo "active-again $(now)" >>"$log"
+            if [ -n "${STUB_TARGET_DELAY:-}" ]; then
+              rm "$STATE/target-activated"
+              sleep "$STUB_TARGET_DELAY"
+            fi
+            echo "quitting $(now)" >>"$log"
+            echo "${STUB_FRONT_AFTER_QUIT:-TextEdit}" >"$STATE/frontmost"
+            # A Command-V that came while it quit lands before it has gone.
+            if [ -e "$STATE/target-paste" ]; then
+              echo "key $(now) 9 0x100108" >>"$log"
+              rm "$STATE/target-paste"
+            fi
+            rm -f "$STATE/target-activated"
+            exit 0
+          fi
+          sleep 0.02
+        done""",
 }
 
 # The host: its process is known by the executable's path, as on a Mac, while
@@ -211,19 +336,59 @@ for package in device_info_plus flutter_secure_storage package_info_plus path_pr
   esac
 done >>"$report"
 echo '{"event":"ready"}' >>"$report"
+# A Command-V at the HID tap: the key witness sees it, and whichever
+# application is in front takes it.
+paste_into_front() {
+  if [ -f "$STATE/witness-log" ]; then
+    echo "keyDown $(date +%s%N) 9 0x100000 $HOST_PROCESS" >>"$(cat "$STATE/witness-log")"
+  fi
+  case "$(cat "$STATE/frontmost")" in
+  TextEdit) printf '%s' "$1" >"$STATE/documents/$(cat "$STATE/front-document")" ;;
+  QuittingTarget) printf '%s' "$1" >"$STATE/target-paste" ;;
+  esac
+}
 while kill -0 "$HOST_PROCESS" 2>/dev/null; do
   if [ -e "$STATE/hot-key" ] && $trusted; then
     rm "$STATE/hot-key"
-    text=$(cat "$STATE/document")
     clipboard=$(cat "$STATE/clipboard")
-    echo "{\"event\":\"received\",\"channel\":\"$selection\",\"method\":\"updateSelection\",\"arguments\":\"$text\"}" >>"$report"
-    answer $selection pasteText '"kind":"value","value":true'
-    printf '%s' "$text" | tr a-z A-Z >"$STATE/pasteboard-text"
-    cp "$STATE/pasteboard-text" "$STATE/clipboard"
-    sleep 0.3
-    [ -n "${STUB_NO_PASTE:-}" ] || cp "$STATE/pasteboard-text" "$STATE/document"
-    sleep 0.5
-    printf '%s' "$clipboard" >"$STATE/clipboard"
+    target=""
+    if [ "$(cat "$STATE/frontmost")" = QuittingTarget ]; then
+      # The Command-C goes to the target's process, which copies.
+      target=$(cat "$STATE/target-pid")
+      touch "$STATE/target-copy"
+      while [ -e "$STATE/target-copy" ]; do sleep 0.02; done
+      text=$(cat "$STATE/target-text")
+    else
+      text=$(cat "$STATE/documents/$(cat "$STATE/front-document")")
+      # A host that types key codes 8 and 9 under every layout gives Dvorak
+      # Command-J; one that reads the layout without Command held gives
+      # "Dvorak - QWERTY Command" Command-I. Neither copies anything.
+      case "${STUB_HOST_KEYS:-}:$(cat "$STATE/layout")" in
+      us-keys:com.apple.keylayout.Dvorak | base-level:com.apple.keylayout.DVORAK-QWERTYCMD) text="" ;;
+      esac
+    fi
+    if [ -n "$text" ]; then
+      echo "{\"event\":\"received\",\"channel\":\"$selection\",\"method\":\"updateSelection\",\"arguments\":\"$text\"}" >>"$report"
+      answer $selection pasteText '"kind":"value","value":true'
+      upper=$(printf '%s' "$text" | tr a-z A-Z)
+      printf '%s' "$upper" >"$STATE/clipboard"
+      # The paste re-activates the application it captured from, and types
+      # 0.3 s later.
+      if [ -n "$target" ]; then
+        touch "$STATE/target-activated"
+        while [ -e "$STATE/target-activated" ]; do sleep 0.02; done
+      fi
+      sleep 0.3
+      if [ -n "$target" ] && ! kill -0 "$target" 2>/dev/null && [ -z "${STUB_TYPES_AFTER_QUIT:-}" ]; then
+        # The target has quit: nothing is typed, and the clipboard is back
+        # at once.
+        :
+      else
+        [ -n "${STUB_NO_PASTE:-}" ] || paste_into_front "$upper"
+        sleep 0.5
+      fi
+      printf '%s' "$clipboard" >"$STATE/clipboard"
+    fi
   fi
   sleep 0.1
 done
@@ -232,6 +397,13 @@ done
 ROW = re.compile(r"^(.+?)  +(pass|FAIL|skipped: [a-z ]+?)(?:  +(.*))?$")
 CAPTURE = ("capture: updateSelection with the document's text", "paste: pasteText answered true",
            "paste: document upper-cased", "paste: clipboard given back")
+DVORAK, QWERTY_COMMAND = (tuple(f"{layout}: {name}" for name in CAPTURE + ("the user's layout put back",))
+                          for layout in ("Dvorak", "Dvorak - QWERTY Command"))
+QUIT = ("quitting target: quit between pasteText and the Command-V",
+        "quitting target: nothing typed anywhere",
+        "quitting target: clipboard given back")
+BYSTANDER = "bystander document, to stay as it is"
+TARGET_TEXT = "text of an application about to quit"
 HOT_RELOAD = ("hot reload: flutter run --machine started the app",
               "hot reload: app.restart answered code 0",
               "hot reload: new text from the same process",
@@ -239,9 +411,10 @@ HOT_RELOAD = ("hot reload: flutter run --machine started the app",
 
 
 class IntegrationRun(unittest.TestCase):
-    def run_driver(self, *arguments, **environment):
-        """Runs the driver in a scratch copy of the repository; returns
-        (exit code, {check: (result, detail)}, output, state folder, root)."""
+    def run_driver(self, *arguments, prepare=None, **environment):
+        """Runs the driver in a scratch copy of the repository, after
+        prepare(root, state) if given; returns (exit code, {check: (result,
+        detail)}, output, state folder, root)."""
         root = os.path.realpath(tempfile.mkdtemp())
         self.addCleanup(shutil.rmtree, root, True)
         os.makedirs(os.path.join(root, "integration"))
@@ -260,8 +433,15 @@ class IntegrationRun(unittest.TestCase):
         for name, body in STUBS.items():
             write_executable(os.path.join(stubs, name), "#!/usr/bin/env bash\n" + textwrap.dedent(body))
         write_executable(os.path.join(state, "host"), HOST)
-        with open(os.path.join(state, "clipboard"), "w") as clipboard:
-            clipboard.write(USER_CLIPBOARD)
+        os.makedirs(os.path.join(state, "tools"))
+        os.makedirs(os.path.join(state, "documents"))
+        for name, body in TOOLS.items():
+            write_executable(os.path.join(state, "tools", name), "#!/usr/bin/env bash\n" + textwrap.dedent(body))
+        for name, text in (("clipboard", USER_CLIPBOARD), ("layout", USER_LAYOUT), ("frontmost", "Finder")):
+            with open(os.path.join(state, name), "w") as file:
+                file.write(text + ("\n" if name != "clipboard" else ""))
+        if prepare:
+            prepare(root, state)
         env = dict(os.environ, PATH=stubs + os.pathsep + os.environ["PATH"], STATE=state, HOME=home,
                    RUNNER_FIXTURE=RUNNER_FIXTURE, STUB_FLUTTER_ROOT=sdk)
         env.pop("FLUTTER", None)
@@ -283,6 +463,11 @@ class IntegrationRun(unittest.TestCase):
             self.assertIn(name, checks, output)
             self.assertEqual(checks[name][0], result, f"{name}: {checks[name]}\n{output}")
 
+    def assertLayoutPutBack(self, state, root):
+        """The user's layout is current, and no record of a change is left."""
+        self.assertEqual(read(state, "layout"), USER_LAYOUT + "\n")
+        self.assertFalse(os.path.exists(os.path.join(root, "build", "integration-tools", "keyboard-layout.state")))
+
     def assertDartFileUnchanged(self, root):
         with open(os.path.join(SOURCE, "integration", "ui", "lib", "reload_text.dart")) as original:
             self.assertEqual(read(os.path.join(root, "integration", "ui", "lib"), "reload_text.dart"),
@@ -292,10 +477,31 @@ class IntegrationRun(unittest.TestCase):
         code, checks, output, state, root = self.run_driver("--grant-trust", "--plugins-through", "spm")
         self.assertEqual(code, 0, output)
         self.assertEqual({result for result, _ in checks.values()}, {"pass"}, output)
-        self.assertRegex(output, r"integration: 35 passed, 0 failed, 0 skipped\n")
-        self.assertEqual(read(state, "document"), PASTED)
-        # The user's clipboard is back once the run is over.
+        self.assertRegex(output, r"integration: 49 passed, 0 failed, 0 skipped\n")
+        self.assertEqual(document(state, "capture"), PASTED)
+        self.assertEqual(document(state, "dvorak"), "HELLO UNDER DVORAK")
+        self.assertEqual(document(state, "qwertycmd"), "HELLO UNDER DVORAK WITH QWERTY COMMAND KEYS")
+        self.assertEqual(document(state, "bystander"), BYSTANDER)
+        # The user's clipboard is back once the run is over, and so is the
+        # user's layout, after each case.
         self.assertEqual(read(state, "clipboard"), USER_CLIPBOARD)
+        self.assertEqual(read(state, "layout-history").splitlines(), [
+            "select com.apple.keylayout.Dvorak", f"restore {USER_LAYOUT}",
+            "select com.apple.keylayout.DVORAK-QWERTYCMD", f"restore {USER_LAYOUT}"])
+        self.assertLayoutPutBack(state, root)
+        self.assertIn("selected com.apple.keylayout.Dvorak",
+                      checks["Dvorak: capture: updateSelection with the document's text"][1])
+        # The target quit after the paste brought it forward, and the
+        # witness saw no key after that; every document the run opened is
+        # closed.
+        self.assertRegex(checks[QUIT[0]][1], r"^quit \d+ ms after the paste brought it forward$")
+        self.assertEqual(read(state, "target-arguments").splitlines()[1:],
+                         ["text of an application about to quit", "0.1"])
+        self.assertIn("no key pressed in the session", checks[QUIT[1]][1])
+        self.assertEqual(sorted(read(state, "closed").split()),
+                         sorted(os.listdir(os.path.join(state, "documents"))))
+        # Select All and the hot key go by key code, whatever the layout.
+        self.assertNotIn("keystroke", read(state, "scripts"))
         # The trust, for the bundle and for its executable in the Flutter
         # build, with the compiled designated requirement.
         statements = read(state, "sql")
@@ -330,15 +536,18 @@ class IntegrationRun(unittest.TestCase):
         skipped = "skipped: not trusted"
         self.assertResults(checks, {
             "Brimlane trusted for Accessibility": skipped,
-            **{name: skipped for name in CAPTURE},
+            **{name: skipped for name in CAPTURE + DVORAK + QWERTY_COMMAND + QUIT},
+            "integration tools built": "pass",
             "answer: selection checkPermission": "pass",
             "answer: system setLaunchAtLogin": "pass",
             "plug-ins registered by the generated registrant": "pass",
             **{name: "pass" for name in HOT_RELOAD},
         }, output)
         self.assertIn("Privacy & Security › Accessibility", output)
-        self.assertRegex(output, r"integration: 29 passed, 0 failed, 5 skipped\n")
-        self.assertEqual(read(state, "document"), DOCUMENT)
+        self.assertRegex(output, r"integration: 30 passed, 0 failed, 18 skipped\n")
+        self.assertEqual(document(state, "capture"), DOCUMENT)
+        # Without the trust the layout is never touched.
+        self.assertFalse(os.path.exists(os.path.join(state, "layout-history")), output)
 
     def test_with_the_trust_written_an_untrusted_host_fails(self):
         code, checks, output, _, _ = self.run_driver("--grant-trust", STUB_TRUSTED="false",
@@ -351,17 +560,21 @@ class IntegrationRun(unittest.TestCase):
         }, output)
 
     def test_a_terminal_that_cannot_type_skips_the_capture_on_your_own_mac(self):
-        code, checks, output, _, _ = self.run_driver(STUB_CANNOT_TYPE="1")
+        code, checks, output, state, _ = self.run_driver(STUB_CANNOT_TYPE="1")
         self.assertEqual(code, 0, output)
-        self.assertEqual(checks["paste: document upper-cased"][0], "skipped: not trusted", output)
-        self.assertIn("the terminal is not trusted", checks["paste: document upper-cased"][1])
+        for name in ("paste: document upper-cased", DVORAK[2], QWERTY_COMMAND[2], QUIT[1]):
+            self.assertEqual(checks[name][0], "skipped: not trusted", output)
+            self.assertIn("the terminal is not trusted", checks[name][1])
+        # The layout was selected and put back all the same.
+        self.assertEqual(checks[DVORAK[4]][0], "pass", output)
+        self.assertEqual(read(state, "layout"), USER_LAYOUT + "\n")
 
     def test_a_wrong_channel_answer_fails_its_row_and_the_run(self):
         code, checks, output, _, _ = self.run_driver(STUB_SET_LAUNCH_ANSWER='"kind":"value","value":null')
         self.assertEqual(code, 1, output)
         self.assertEqual(checks["answer: system setLaunchAtLogin"][0], "FAIL", output)
         self.assertIn('"value":null', checks["answer: system setLaunchAtLogin"][1])
-        self.assertRegex(output, r"integration: 33 passed, 1 failed, 0 skipped\n")
+        self.assertRegex(output, r"integration: 47 passed, 1 failed, 0 skipped\n")
 
     def test_a_paste_that_never_lands_does_not_count_the_clipboard_as_given_back(self):
         code, checks, output, _, _ = self.run_driver(STUB_NO_PASTE="1")
@@ -372,6 +585,109 @@ class IntegrationRun(unittest.TestCase):
             "paste: clipboard given back": "FAIL",
         }, output)
 
+    def test_keys_that_ignore_the_layout_fail_under_dvorak_and_a_paste_after_the_quit_fails(self):
+        code, checks, output, state, root = self.run_driver(STUB_HOST_KEYS="us-keys", STUB_TYPES_AFTER_QUIT="1")
+        self.assertEqual(code, 1, output)
+        self.assertResults(checks, {
+            **{name: "FAIL" for name in DVORAK[:4]},
+            DVORAK[4]: "pass",
+            **{name: "pass" for name in QWERTY_COMMAND},
+            QUIT[0]: "pass",
+            QUIT[1]: "FAIL",
+            QUIT[2]: "pass",
+        }, output)
+        # Command-J copied nothing, so nothing reached the UI.
+        self.assertEqual(checks[DVORAK[0]][1], "got nothing within 20 s")
+        self.assertEqual(document(state, "dvorak"), "hello under dvorak")
+        # The Command-V after the quit: the witness saw it, and TextEdit, in
+        # front by then, took it.
+        self.assertRegex(checks[QUIT[1]][1], r"^key presses after the target came forward again "
+                                             r"\(event, ns, key code, flags, source pid\): keyDown \d+ 9 ")
+        self.assertEqual(document(state, "bystander"), TARGET_TEXT.upper())
+        self.assertLayoutPutBack(state, root)
+
+    def test_keys_read_without_command_fail_under_dvorak_qwerty_command_and_a_late_quit_fails(self):
+        code, checks, output, state, root = self.run_driver(STUB_HOST_KEYS="base-level", STUB_TARGET_DELAY="2")
+        self.assertEqual(code, 1, output)
+        self.assertResults(checks, {
+            **{name: "pass" for name in DVORAK},
+            **{name: "FAIL" for name in QWERTY_COMMAND[:4]},
+            QWERTY_COMMAND[4]: "pass",
+            QUIT[0]: "FAIL",
+            QUIT[1]: "FAIL",
+            QUIT[2]: "pass",
+        }, output)
+        # A target that was still there when the Command-V came does not
+        # count for the host.
+        self.assertRegex(checks[QUIT[0]][1], r"^the target was still there for the paste: key \d+ 9 ")
+        self.assertRegex(checks[QUIT[1]][1], r"^the target took key \d+ 9 ")
+        self.assertLayoutPutBack(state, root)
+
+    def test_a_layout_the_system_refuses_is_skipped_with_its_reason_never_passed(self):
+        code, checks, output, state, root = self.run_driver(STUB_LAYOUT_REFUSED="1", STUB_NO_TAP="1",
+                                                            STUB_FRONT_AFTER_QUIT="Finder")
+        self.assertEqual(code, 0, output)
+        self.assertResults(checks, {
+            **{name: "skipped: layout not changed" for name in DVORAK + QWERTY_COMMAND},
+            QUIT[0]: "pass",
+            QUIT[1]: "skipped: not observable",
+            QUIT[2]: "pass",
+        }, output)
+        self.assertIn("com.apple.keylayout.Dvorak was selected, but reads back as input source "
+                      "com.apple.keylayout.US", checks[DVORAK[0]][1])
+        # What the refused select may have left is undone all the same.
+        self.assertEqual(checks[DVORAK[4]][1], f"put back {USER_LAYOUT}")
+        self.assertEqual(document(state, "dvorak"), "hello under dvorak")
+        # Without a witness, and with another application in front after the
+        # quit, nothing would show a paste.
+        self.assertIn("no key witness (no-tap ", checks[QUIT[1]][1])
+        self.assertIn("Finder came forward, where a paste would not show", checks[QUIT[1]][1])
+        self.assertRegex(output, r"integration: 37 passed, 0 failed, 11 skipped\n")
+        self.assertLayoutPutBack(state, root)
+
+    def test_a_layout_not_put_back_fails_and_is_left_on_record_for_the_next_run(self):
+        code, checks, output, state, root = self.run_driver(STUB_LAYOUT_STUCK="1", STUB_NO_TAP="1")
+        self.assertEqual(code, 1, output)
+        self.assertResults(checks, {
+            DVORAK[0]: "pass",
+            DVORAK[4]: "FAIL",
+            QWERTY_COMMAND[0]: "pass",
+            QWERTY_COMMAND[4]: "FAIL",
+            QUIT[1]: "pass",
+        }, output)
+        self.assertIn("not put back", checks[DVORAK[4]][1])
+        # Without a witness, TextEdit in front after the quit with its
+        # document as it was shows it.
+        self.assertIn("TextEdit came forward and its document is unchanged; no key witness: no-tap ",
+                      checks[QUIT[1]][1])
+        # The exit trap tried once more, and the record still names the
+        # user's own layout, not the first case's.
+        self.assertEqual(read(state, "layout-history").count(f"restore {USER_LAYOUT}"), 3)
+        self.assertTrue(read(os.path.join(root, "build", "integration-tools"), "keyboard-layout.state")
+                        .startswith(f"original {USER_LAYOUT}\n"))
+
+    def test_the_next_run_puts_the_layout_back_first_and_tools_that_do_not_build_fail_their_cases(self):
+        def killed_run_left_dvorak(root, state):
+            tools = os.path.join(root, "build", "integration-tools")
+            os.makedirs(tools)
+            shutil.copy(os.path.join(state, "tools", "keyboard_layout"), os.path.join(tools, "keyboard-layout"))
+            with open(os.path.join(tools, "keyboard-layout.state"), "w") as record:
+                record.write(f"original {USER_LAYOUT}\nenabled com.apple.keylayout.Dvorak\n")
+            with open(os.path.join(state, "layout"), "w") as layout:
+                layout.write("com.apple.keylayout.Dvorak\n")
+
+        code, checks, output, state, root = self.run_driver(prepare=killed_run_left_dvorak, STUB_TOOLS_FAIL="1")
+        self.assertEqual(code, 1, output)
+        self.assertResults(checks, {
+            "integration tools built": "FAIL",
+            **{name: "pass" for name in CAPTURE},
+            **{name: "FAIL" for name in DVORAK + QWERTY_COMMAND + QUIT},
+        }, output)
+        self.assertIn("stand-in refuses", output)
+        self.assertEqual(checks[QUIT[0]][1], "the run's tools did not build; see integration-tools.log")
+        self.assertEqual(read(state, "layout-history").splitlines(), [f"restore {USER_LAYOUT}"])
+        self.assertLayoutPutBack(state, root)
+
     def test_a_plugin_that_does_not_answer_fails_its_row(self):
         code, checks, output, _, _ = self.run_driver(STUB_MISSING_PLUGINS="url_launcher")
         self.assertEqual(code, 1, output)
@@ -380,7 +696,7 @@ class IntegrationRun(unittest.TestCase):
             **{f"plug-in answered: {name}": "pass" for name in PLUGINS if name != "url_launcher"},
         }, output)
         self.assertIn("MissingPluginException", checks["plug-in answered: url_launcher"][1])
-        self.assertRegex(output, r"integration: 33 passed, 1 failed, 0 skipped\n")
+        self.assertRegex(output, r"integration: 47 passed, 1 failed, 0 skipped\n")
 
     def test_a_host_that_looked_the_plugins_up_by_class_name_fails(self):
         code, checks, output, _, _ = self.run_driver(STUB_PLUGIN_LINE=BY_CLASS_NAME)
@@ -411,7 +727,7 @@ class IntegrationRun(unittest.TestCase):
         code, checks, output, _, _ = self.run_driver("--hot-reload-by", "0")
         self.assertEqual(code, 0, output)
         self.assertResults(checks, {name: "skipped: no time" for name in HOT_RELOAD}, output)
-        self.assertRegex(output, r"integration: 30 passed, 0 failed, 4 skipped\n")
+        self.assertRegex(output, r"integration: 44 passed, 0 failed, 4 skipped\n")
 
     def test_plugins_through_cocoapods(self):
         code, checks, output, _, _ = self.run_driver("--plugins-through", "cocoapods", STUB_ROUTE="cocoapods")
@@ -449,10 +765,36 @@ def write_executable(path, text):
     os.chmod(path, 0o755)
 
 
+def document(state, case):
+    """The text of the TextEdit document the run opened for a case."""
+    (name,) = [name for name in os.listdir(os.path.join(state, "documents")) if name.endswith(f"-{case}")]
+    return read(os.path.join(state, "documents"), name)
+
+
 def read(folder, name):
     with open(os.path.join(folder, name)) as file:
         return file.read()
 
 
+def run_side_by_side(tests, workers):
+    """Runs each test on a thread of its own, a few at a time, and prints
+    their reports in order; returns whether all passed. Each test runs the
+    driver in a scratch folder of its own, and the driver spends most of its
+    time waiting, so a few runs share the machine without slowing each
+    other."""
+    def run(test):
+        report = io.StringIO()
+        result = unittest.TextTestRunner(stream=report, verbosity=2).run(test)
+        return result, report.getvalue()
+
+    with concurrent.futures.ThreadPoolExecutor(workers) as pool:
+        outcomes = list(pool.map(run, tests))
+    for _, report in outcomes:
+        sys.stdout.write(report)
+    failed = sum(len(result.failures) + len(result.errors) for result, _ in outcomes)
+    print(f"{len(outcomes) - failed} passed, {failed} failed")
+    return failed == 0
+
+
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    sys.exit(0 if run_side_by_side(list(unittest.defaultTestLoader.loadTestsFromTestCase(IntegrationRun)), 3) else 1)

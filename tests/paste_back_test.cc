@@ -176,6 +176,28 @@ INSTANTIATE_TEST_SUITE_P(
         QuitBeforeKeystrokeCase{"UserHadPickedMail", {"Mail"}, nullptr, "Mail"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Notes quits in the very moment of the paste step, after the user had
+// worked in Mail, which the system brings forward at once. The workspace's
+// news of it reaches the host's main thread only after the paste step (on the
+// Mac, a running application's terminated flag too changes only on a later
+// turn of the main run loop): the step asks the application itself.
+TEST_F(PasteBackTest, AnApplicationThatQuitsInTheTurnOfThePasteStepGetsNoKeystroke) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  runUntil(0.05);
+  desktop.activate(mail);
+  desktop.activate(notes);
+  runUntil(0.1);
+  desktop.scheduler().postWorld(toSimTime(Seconds(0.2)), [this] { desktop.quit(notes); });
+  runUntil(2);
+
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(mail.document, "");
+  EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.3));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  // The news came after all, and the record followed it.
+  EXPECT_EQ(host().lastActiveApp->processIdentifier(), mail.pid);
+}
+
 TEST_F(PasteBackTest, AnApplicationQuittingAfterTheKeystrokeChangesNothing) {
   EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
   runUntil(0.4);

@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <locale>
 #include <sstream>
 
+#include "sim/cli/line_reader.h"
+#include "sim/cli/scenario_lexer.h"
 #include "sim/cli/scenario_runner.h"
 
 namespace brimlane::sim::cli {
@@ -74,7 +78,12 @@ TEST_F(ScenarioReaderTest, AcceptsEveryKindOfLine) {
         "expect hotkey returned 0 -9874 unhandled",
         "press cmd+shift+t cmd+shift+t t",
         "undo fail key-event paste up",
-        "reopen visible-windows"}) {
+        "reopen visible-windows",
+        "wait .5",
+        "wait 5.",
+        "wait 2.5E+0",
+        "wait 1e-3",
+        "call selection pasteText [0.1, -2.5e-3, -.5, inf, -Infinity, nan]"}) {
     EXPECT_EQ(errorOf(line), "") << line;
   }
 }
@@ -100,6 +109,14 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"select Notes \"bad \\q escape\"", "unknown escape \\q"},
         RefusedCase{"select Notes text", "in double quotes"}, RefusedCase{"wait soon", "\"soon\""},
         RefusedCase{"wait -1", "between 0 and"}, RefusedCase{"wait 1 2", "unexpected \"2\""},
+        RefusedCase{"wait +1", "a duration as a number, found \"+1\""},
+        RefusedCase{"wait 0x1", "a duration as a number, found \"0x1\""},
+        RefusedCase{"wait 1e", "a duration as a number, found \"1e\""},
+        RefusedCase{"wait .", "a duration as a number, found \".\""},
+        RefusedCase{"wait 1e400", "a duration as a number, found \"1e400\""},
+        RefusedCase{"wait 1e-400", "a duration as a number, found \"1e-400\""},
+        RefusedCase{"wait inf", "a duration as a number, found \"inf\""},
+        RefusedCase{"call selection pasteText 1.5.2", "\"1.5.2\" is not a value"},
         RefusedCase{"macos twelve", "not a version"},
         RefusedCase{"trusted maybe", "expected yes|no"},
         RefusedCase{"press cmd+shift", "names no key"},
@@ -199,6 +216,38 @@ TEST_F(ScenarioReaderTest, KeysAndUiAreReadOnce) {
                  "press cmd+shift+t", "expect keys Notes cmd+c", "expect keys none",
                  "expect ui updateSelection \"s\"", "expect ui none"}),
             "");
+}
+
+// Decimals the way much of Europe writes them, with a comma.
+struct CommaDecimals : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+TEST_F(ScenarioReaderTest, ReadsTimesTheSameWhateverTheLocale) {
+  const std::locale previous =
+      std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
+  const std::string failures =
+      run({"launch", "wait 0.25", "expect time 0.25", "wait 1.5e-1", "expect time 0.4"});
+  std::locale::global(previous);
+  EXPECT_EQ(failures, "");
+}
+
+ChannelValue readValue(const std::string& text) {
+  LineReader reader(std::get<std::vector<Token>>(lex(text)));
+  return reader.value();
+}
+
+TEST(ScenarioValueTest, ReadsDecimalsAsTheNearestDouble) {
+  EXPECT_EQ(readValue("0.1"), ChannelValue(0.1));
+  EXPECT_EQ(readValue("-2.5e-3"), ChannelValue(-2.5e-3));
+  EXPECT_EQ(readValue("3.141592653589793"), ChannelValue(3.141592653589793));
+  EXPECT_EQ(readValue("1.7976931348623157e308"), ChannelValue(std::numeric_limits<double>::max()));
+  EXPECT_EQ(readValue("2.2250738585072014e-308"), ChannelValue(std::numeric_limits<double>::min()));
+  EXPECT_EQ(readValue("-Inf"), ChannelValue(-std::numeric_limits<double>::infinity()));
+  // Whole numbers stay integers.
+  EXPECT_EQ(readValue("7"), ChannelValue(std::int32_t{7}));
 }
 
 }  // namespace

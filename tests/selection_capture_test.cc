@@ -197,6 +197,36 @@ TEST_F(SelectionCaptureTest, ARecordedApplicationThatHasQuitIsNotEvenTried) {
   EXPECT_THAT(uiReceived(), IsEmpty());
 }
 
+// Pins the fault where Command-C followed an application that quit while the
+// host was saving the clipboard: the host checked it only before the save,
+// which waits on the owner of data provided on demand.
+TEST_F(SelectionCaptureTest, AnApplicationThatQuitsWhileTheClipboardIsSavedGetsNoCopyKeystroke) {
+  SimPasteboardItem provided = userClipboard();
+  provided.types.front().providedAfter = 200ms;
+  desktop.pasteboard().setItems({provided}, "Mail");
+  desktop.scheduler().postWorld(100ms, [this] { desktop.quit(notes); });
+
+  host().captureSelectionBeforeShow();
+
+  EXPECT_EQ(desktop.now(), 200ms);  // the wait for the data, and no second of polling
+  EXPECT_THAT(desktop.thread().sleeps, IsEmpty());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  EXPECT_THAT(uiReceived(), IsEmpty());
+}
+
+TEST_F(SelectionCaptureTest, DataProvidedOnDemandDelaysTheCaptureAndIsSavedWhole) {
+  SimPasteboardItem provided = userClipboard();
+  provided.types.front().providedAfter = 200ms;
+  desktop.pasteboard().setItems({provided}, "Mail");
+
+  EXPECT_EQ(host().getSelectionViaClipboard(), "selected text");
+
+  EXPECT_EQ(desktop.now(), 300ms);  // the wait for the data, then the first poll
+  EXPECT_THAT(newKeystrokes(), ElementsAre(copyKeystroke()[0], copyKeystroke()[1]));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
 TEST_F(SelectionCaptureTest, SummonHandsTheSelectionToTheUiBeforeThePanelAppears) {
   host().hidePanel();
   const std::size_t before = desktop.timeline().events().size();

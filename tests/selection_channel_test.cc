@@ -34,6 +34,22 @@ TEST_F(SelectionChannelTest, GetSelectionAnswersTheCapturedText) {
   EXPECT_EQ(desktop.engine().received().size(), 0u);  // the answer, not "updateSelection"
 }
 
+// Text of ordinary length with a NUL in it crosses whole both ways: the
+// selection the UI is handed and answered, and the text it has pasted.
+TEST_F(SelectionChannelTest, TextWithANulInsideCrossesWhole) {
+  const std::string text("first line\0second line of the selection", 39);
+  notes.selection = text;
+  host().hidePanel();
+  desktop.pressKeys(17, kCmdKey | kShiftKey);
+
+  ASSERT_EQ(desktop.engine().received().size(), 1u);
+  EXPECT_EQ(desktop.engine().received().front().call.arguments, ChannelValue(text));
+  EXPECT_THAT(call("getSelection"), AnsweredOnceWith(successReply(ChannelValue(text))));
+  EXPECT_THAT(call("pasteText", ChannelValue(text)), AnsweredOnceWith(kTrue));
+  desktop.advance(Seconds(1));
+  EXPECT_EQ(notes.document, text);
+}
+
 struct NoSelectionCase {
   const char* name;
   CopyBehavior copies;

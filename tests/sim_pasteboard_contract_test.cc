@@ -13,7 +13,7 @@ class FreshSimPasteboard {
  private:
   sim::Scheduler scheduler_;
   sim::Timeline timeline_{scheduler_};
-  sim::SimPasteboard pasteboard_{timeline_};
+  sim::SimPasteboard pasteboard_{timeline_, scheduler_};
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Sim, PasteboardContractTest, ::testing::Types<FreshSimPasteboard>);

@@ -57,7 +57,7 @@ TEST(TimelineTest, KeepingEverythingAgainStopsDropping) {
 TEST(TimelineTest, AWrittenItemIsDescribedByItsTypes) {
   Scheduler scheduler;
   Timeline timeline(scheduler);
-  SimPasteboard pasteboard(timeline);
+  SimPasteboard pasteboard(timeline, scheduler);
   const Bytes bytes = toBytes("text");
   const PasteboardEntry two[] = {{"public.utf8-plain-text", bytes}, {"public.html", bytes}};
   const PasteboardEntry unnamed[] = {{"", bytes}};

@@ -49,17 +49,15 @@ bool AppDelegate::pasteTextToLastActiveApp(const std::string& text) {
 }
 
 void AppDelegate::pasteStep(std::uint64_t pasteNumber, const RunningApplication& target) {
+  std::optional<CommandKeystroke> paste =
+      makeCommandKeystroke(services_.keyboard, u'v', kVirtualKeyV);
   // The application the text was meant for has quit: the system has put
   // another one in front (and the record may already name it), which must
   // not receive a paste the user never asked of it. An application the user
   // brought to the front themselves, while the target still runs, does.
-  if (target.isTerminated()) {
-    restoreAfterPaste(pasteNumber);
-    return;
-  }
-  std::optional<CommandKeystroke> paste =
-      makeCommandKeystroke(services_.keyboard, u'v', kVirtualKeyV);
-  if (!paste) {
+  // Asked last, right before the keystroke and in the same turn of the main
+  // thread, so that an exit the workspace has not announced yet still counts.
+  if (!paste || target.isTerminated()) {
     restoreAfterPaste(pasteNumber);
     return;
   }

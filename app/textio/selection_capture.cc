@@ -34,6 +34,10 @@ std::optional<std::string> AppDelegate::copySelectionFromLastActiveApp() {
   std::optional<CommandKeystroke> copy =
       makeCommandKeystroke(services_.keyboard, u'c', kVirtualKeyC);
   if (!copy) return std::nullopt;
+  // Asked again right before the keystroke: saving the clipboard may have
+  // waited on other applications for their data, and the target may have
+  // quit meanwhile. A copy it cannot make is not worth a second of polling.
+  if (lastActiveApp->isTerminated()) return std::nullopt;
 
   // Sent to that application's process alone: the host may already be on its
   // way to the front, and the copy must not go to whoever is frontmost.

@@ -1,10 +1,14 @@
 #include "sim/cli/line_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <limits>
+#include <locale>
 #include <optional>
+#include <sstream>
 
 #include "sim/describe.h"
 
@@ -25,6 +29,70 @@ std::optional<Bytes> parseHex(std::string_view hex) {
     bytes.push_back(static_cast<std::uint8_t>(value));
   }
   return bytes;
+}
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool equalsIgnoringCase(std::string_view text, std::string_view lowerCase) {
+  return std::equal(
+      text.begin(), text.end(), lowerCase.begin(), lowerCase.end(),
+      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// A decimal as a scenario writes it, whatever the locale: an optional minus,
+// digits with at most one point among them and an optional exponent, or inf,
+// infinity or nan. Nothing for anything else, and for a value out of the range
+// of normal doubles, too large or too small to tell from zero.
+//
+// std::from_chars would do, but the Mac's libc++ has no floating-point
+// overload; the text is checked here and converted by a stream in the classic
+// locale, which neither the global C++ locale nor the C one can change.
+std::optional<double> parseDecimal(std::string_view text) {
+  const bool negative = text.starts_with('-');
+  if (negative) text.remove_prefix(1);
+  if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity")) {
+    return negative ? -std::numeric_limits<double>::infinity()
+                    : std::numeric_limits<double>::infinity();
+  }
+  if (equalsIgnoringCase(text, "nan")) {
+    return negative ? -std::numeric_limits<double>::quiet_NaN()
+                    : std::numeric_limits<double>::quiet_NaN();
+  }
+
+  std::size_t i = 0;
+  bool anyDigit = false;
+  bool nonZeroDigit = false;
+  const auto skipDigits = [&] {
+    for (; i < text.size() && isDigit(text[i]); ++i) {
+      anyDigit = true;
+      nonZeroDigit = nonZeroDigit || text[i] != '0';
+    }
+  };
+  skipDigits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    skipDigits();
+  }
+  if (!anyDigit) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t exponentStart = i;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    if (i == exponentStart) return std::nullopt;
+  }
+  if (i != text.size()) return std::nullopt;
+
+  std::istringstream stream{std::string(text)};
+  stream.imbue(std::locale::classic());
+  double value = 0;
+  stream >> value;
+  if (stream.fail() || !std::isfinite(value)) return std::nullopt;
+  // Underflow: libstdc++'s streams take it, libc++'s do not; refuse it on both.
+  if (nonZeroDigit && std::fabs(value) < std::numeric_limits<double>::min()) return std::nullopt;
+  return negative ? -value : value;
 }
 
 }  // namespace
@@ -64,12 +132,11 @@ std::string LineReader::string(const char* what) {
 
 double LineReader::number(const char* what) {
   const std::string text = word(what);
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+  const std::optional<double> value = parseDecimal(text);
+  if (!value || !std::isfinite(*value)) {
     throw ReadError(std::string("expected ") + what + " as a number, found \"" + text + "\"");
   }
-  return value;
+  return *value;
 }
 
 Seconds LineReader::seconds(const char* what) {
@@ -146,10 +213,7 @@ ChannelValue LineReader::value(int depth) {
     }
     return ChannelValue(integer);
   }
-  double decimal = 0;
-  if (auto [p, e] = std::from_chars(t.text.data(), end, decimal); e == std::errc() && p == end) {
-    return ChannelValue(decimal);
-  }
+  if (const std::optional<double> decimal = parseDecimal(t.text)) return ChannelValue(*decimal);
   throw ReadError("\"" + t.text + "\" is not a value");
 }
 
