@@ -30,6 +30,15 @@ bool AppDelegate::applicationSupportsSecureRestorableState() const {
   return true;
 }
 
+// The process ends right after this, and with it the paste-back's queued
+// steps. A paste still under way has its text on the pasteboard in place of
+// the user's contents: those go back now, or they would be lost. Nothing else
+// is cleaned up; when the system ends the process without asking, not even
+// this can run.
+void AppDelegate::applicationWillTerminate(const Notification& /*notification*/) {
+  if (pendingPaste_) restoreAfterPaste(pendingPaste_->latest);
+}
+
 // Launching the application again while it runs brings the panel back, without
 // recording an application or capturing a selection.
 bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {

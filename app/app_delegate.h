@@ -37,6 +37,8 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   bool applicationShouldTerminateAfterLastWindowClosed() const;
   bool applicationShouldHandleReopen(bool hasVisibleWindows);
   bool applicationSupportsSecureRestorableState() const;
+  // The application is about to end, as the user chose Quit.
+  void applicationWillTerminate(const Notification& notification);
 
   // The status item's button action.
   void statusBarButtonClicked();

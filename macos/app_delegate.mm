@@ -79,6 +79,13 @@ MacServices& macServices() {
   _hostDelegate->applicationDidFinishLaunching(brimlane::toNotification(notification));
 }
 
+- (void)applicationWillTerminate:(NSNotification*)notification {
+  _hostDelegate->applicationWillTerminate(brimlane::toNotification(notification));
+  if ([FlutterAppDelegate instancesRespondToSelector:@selector(applicationWillTerminate:)]) {
+    [super applicationWillTerminate:notification];
+  }
+}
+
 - (BOOL)applicationShouldTerminateAfterLastWindowClosed:(NSApplication*)sender {
   return _hostDelegate->applicationShouldTerminateAfterLastWindowClosed();
 }

@@ -15,7 +15,13 @@ double toSeconds(SimTime time) {
 }
 
 void Scheduler::postMain(SimTime delay, Task task) {
+  if (mainEnded_) return;
   main_.push({now_ + std::max(delay, SimTime::zero()), nextSequence_++, std::move(task)});
+}
+
+void Scheduler::endMainQueue() {
+  mainEnded_ = true;
+  main_ = Queue();
 }
 
 void Scheduler::postWorld(SimTime delay, Task task) {
@@ -33,7 +39,9 @@ void Scheduler::runWorldUntil(SimTime limit) {
   while (!world_.empty() && world_.top().due <= limit) {
     Entry entry = pop(world_);
     now_ = std::max(now_, entry.due);
+    ++running_;
     entry.task();
+    --running_;
   }
 }
 
@@ -58,7 +66,9 @@ bool Scheduler::runNext(SimTime limit) {
   now_ = std::max(now_, entry.due);
   const SimTime start = now_;
   mainBusy_ = true;
+  ++running_;
   entry.task();
+  --running_;
   mainBusy_ = false;
   longestMainTask_ = std::max(longestMainTask_, now_ - start);
   return true;

@@ -27,8 +27,13 @@ class Scheduler {
   SimTime now() const { return now_; }
 
   // Main-queue work: runs on the main thread at or after now + delay, first
-  // posted first among equal deadlines.
+  // posted first among equal deadlines. Once the main queue has ended, work
+  // posted to it is dropped.
   void postMain(SimTime delay, Task task);
+  // The process that owns the main queue has ended: its queued work is
+  // dropped and will never run, and so is any posted later.
+  void endMainQueue();
+  bool mainQueueEnded() const { return mainEnded_; }
   // Another process's work, due at now + delay.
   void postWorld(SimTime delay, Task task);
 
@@ -40,8 +45,12 @@ class Scheduler {
   // deadlines other processes act before the main queue. Ends at now + duration
   // or, if main-queue work slept past that, once nothing is due any more.
   void advanceBy(SimTime duration);
-  // Runs what is due now.
-  void runDue() { advanceBy(SimTime::zero()); }
+  // Runs what is due now. Called from within work the scheduler is running
+  // (a world action that a scenario timed, say), it leaves what is due to the
+  // loop that runs that work.
+  void runDue() {
+    if (running_ == 0) advanceBy(SimTime::zero());
+  }
   // Runs until nothing is queued. A task that keeps queueing work fails
   // loudly after `maxTasks` instead of hanging.
   void runUntilIdle(std::size_t maxTasks = 100'000);
@@ -78,6 +87,10 @@ class Scheduler {
   std::uint64_t nextSequence_ = 0;
   bool mainBusy_ = false;
   bool sleeping_ = false;
+  // How many tasks are running, one inside the other (world work while a
+  // main-queue task sleeps).
+  int running_ = 0;
+  bool mainEnded_ = false;
   SimTime longestMainTask_{0};
   Queue main_;
   Queue world_;

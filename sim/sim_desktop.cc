@@ -4,17 +4,6 @@
 
 namespace brimlane::sim {
 
-bool SimAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  ++(prompt ? promptingChecks : silentChecks);
-  // The system only asks the user when there is something to grant.
-  if (prompt && !trusted) {
-    ++prompts;
-    timeline_.record(Source::kUser, "prompt",
-                     "The system asks the user to allow the host to control the computer.");
-  }
-  return trusted;
-}
-
 void SimThread::sleepForTimeInterval(Seconds interval) {
   sleeps.push_back(toSimTime(interval));
   scheduler_.sleepMainThread(toSimTime(interval));
@@ -32,6 +21,8 @@ void SimStandardOutput::writeErrorLine(std::string_view line) {
 
 SimDesktop::SimDesktop() {
   workspace_.onActivate = [this](const SimApp& app) { windows_.applicationDidActivate(app); };
+  workspace_.hostHasWindowOnScreen = [this] { return windows_.anyOnScreen(); };
+  application_.onTerminate = [this] { terminateHost(); };
 }
 SimDesktop::~SimDesktop() = default;
 
@@ -65,6 +56,29 @@ void SimDesktop::launch() {
   finishLaunching();
 }
 
+void SimDesktop::terminateHost() {
+  timeline_.record(Source::kLaunch, "will terminate",
+                   "The host's delegate hears that the application will terminate.");
+  if (delegate_) {
+    delegate_->applicationWillTerminate(
+        Notification{"NSApplicationWillTerminateNotification", std::nullopt});
+  }
+  endHostProcess();
+}
+
+void SimDesktop::endHostProcess() {
+  scheduler_.endMainQueue();
+  hotKeys_.removeAll();
+  statusBar_.removeAll();
+  engine_.hostEnded();
+  windows_.removeAll();
+  endedDelegate_ = std::move(delegate_);
+  workspace_.quit(workspace_.host());
+  timeline_.record(Source::kLaunch, "quit",
+                   "The host has quit: no queued work of it runs, and its hot key, status item, "
+                   "observers and channels are gone.");
+}
+
 void SimDesktop::releaseDelegate() {
   timeline_.record(Source::kLaunch, "delegate gone", "The host's delegate is released.");
   delegate_.reset();
@@ -82,14 +96,14 @@ SimApp& SimDesktop::launchApp(const std::string& name) {
   return workspace_.launchApp(name, "com.example." + bundleSuffix, nextPid_++);
 }
 
-void SimDesktop::activate(SimApp& app) {
+void SimDesktop::activate(SimApp& app, bool notify) {
   timeline_.record(Source::kUser, "switch", "The user switches to " + app.name + ".");
-  workspace_.activate(app);
+  workspace_.activate(app, notify);
   scheduler_.runDue();
 }
 
-void SimDesktop::quit(SimApp& app) {
-  workspace_.quit(app);
+void SimDesktop::quit(SimApp& app, SimApp* forward) {
+  workspace_.quit(app, forward);
   scheduler_.runDue();
 }
 

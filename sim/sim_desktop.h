@@ -10,6 +10,7 @@
 #include "app/app_delegate.h"
 #include "app/main_flutter_window.h"
 #include "sim/scheduler.h"
+#include "sim/sim_accessibility.h"
 #include "sim/sim_engine.h"
 #include "sim/sim_hot_keys.h"
 #include "sim/sim_keyboard.h"
@@ -21,21 +22,6 @@
 #include "sim/timeline.h"
 
 namespace brimlane::sim {
-
-class SimAccessibility : public Accessibility {
- public:
-  explicit SimAccessibility(Timeline& timeline) : timeline_(timeline) {}
-  bool isProcessTrustedWithOptions(bool prompt) override;
-
-  bool trusted = true;
-  // Silent and prompting checks made, and the prompts the system showed.
-  int silentChecks = 0;
-  int promptingChecks = 0;
-  int prompts = 0;
-
- private:
-  Timeline& timeline_;
-};
 
 class SimMainQueue : public MainQueue {
  public:
@@ -90,7 +76,8 @@ class SimDesktop {
   // Both, as a user starting the host sees it.
   void launch();
 
-  // The application's delegate, or nullptr before loading or once gone.
+  // The application's delegate, or nullptr before loading, once gone, or
+  // once the host has quit.
   std::shared_ptr<AppDelegate> delegate() const { return delegate_; }
   // The interface file lets go of the delegate: weak references find it gone.
   void releaseDelegate();
@@ -101,8 +88,11 @@ class SimDesktop {
 
   // The user.
   SimApp& launchApp(const std::string& name);
-  void activate(SimApp& app);
-  void quit(SimApp& app);
+  // The user switches to `app`; the system may post no notification of it.
+  void activate(SimApp& app, bool notify = true);
+  // `app` quits; `forward` is the application the system brings forward if
+  // `app` was in front (by default, the one SimWorkspace picks).
+  void quit(SimApp& app, SimApp* forward = nullptr);
   std::optional<OSStatus> pressKeys(std::uint32_t keyCode, std::uint32_t modifiers);
   void clickStatusItem(MouseButton button, const std::vector<std::string>& modifiers = {});
   // The user launches the host again while it runs.
@@ -136,10 +126,10 @@ class SimDesktop {
   Timeline timeline_{scheduler_};
   SimPasteboard pasteboard_{timeline_, scheduler_};
   SimWorkspace workspace_{scheduler_, timeline_, pasteboard_};
-  SimKeyboard keyboard_{scheduler_, timeline_, workspace_};
   SimAccessibility accessibility_{timeline_};
+  SimKeyboard keyboard_{scheduler_, timeline_, workspace_, accessibility_};
   SimWindows windows_{timeline_, workspace_};
-  SimApplicationObject application_{timeline_, workspace_};
+  SimApplicationObject application_{workspace_};
   SimStatusBar statusBar_{timeline_, application_};
   SimHotKeys hotKeys_{timeline_};
   SimLoginItems loginItems_{timeline_};
@@ -151,8 +141,20 @@ class SimDesktop {
   std::shared_ptr<SimMainWindow> simMainWindow_;
   std::unique_ptr<MainFlutterWindow> mainWindow_;
   std::shared_ptr<AppDelegate> delegate_;
+  // The delegate of a host that quit. Its process is over, but the call that
+  // chose Quit is still on its stack and returns through it.
+  std::shared_ptr<AppDelegate> endedDelegate_;
   std::shared_ptr<ApplicationDelegate> foreignDelegate_;
   ProcessId nextPid_ = 501;
+
+  // What the application object's terminate: does: the delegate hears that
+  // the application will terminate, then the process ends.
+  void terminateHost();
+  // The host's process ends as a process does: none of its queued work runs
+  // (its observers hear nothing more, since notifications reach them through
+  // its main queue), and the system lets go of its hot key, status item,
+  // channels and windows.
+  void endHostProcess();
 };
 
 }  // namespace brimlane::sim

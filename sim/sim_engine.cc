@@ -158,6 +158,10 @@ UiCallOutcome SimEngine::send(const std::string& channel, Bytes message) {
                         : "The UI sends " + std::to_string(message.size()) +
                               " bytes that are no method call on " + channel + ".",
                    toHex(message));
+  if (hostEnded_) {
+    timeline_.record(Source::kChannel, "no answer", "The host has quit: nothing answers.");
+    return outcome;
+  }
   const auto handler = messenger_->handlers.find(channel);
   if (handler == messenger_->handlers.end()) {
     timeline_.record(Source::kChannel, "unhandled", "Nothing on the host handles " + channel + ".");
@@ -197,6 +201,12 @@ void SimEngine::hostSent(const std::string& channel, const MethodCall& call) {
   Decoded<MethodCall> decoded = decodeMethodCall(bytes);
   received_.push_back({timeline_.events().back().time, channel,
                        std::get<MethodCall>(std::move(decoded)), std::move(bytes)});
+}
+
+void SimEngine::hostEnded() {
+  hostEnded_ = true;
+  messenger_->handlers.clear();
+  messenger_->opened.clear();
 }
 
 std::vector<std::string> SimEngine::channelsOpened() const {

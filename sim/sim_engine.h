@@ -98,6 +98,9 @@ class SimEngine : public FlutterEmbedding {
   bool hasHandler(const std::string& channel) const;
 
   void hostSent(const std::string& channel, const MethodCall& call);
+  // The host's process has ended: its channels are gone, and a call from the
+  // UI gets no answer.
+  void hostEnded();
   Timeline& timeline() { return timeline_; }
 
  private:
@@ -107,6 +110,7 @@ class SimEngine : public FlutterEmbedding {
   std::vector<RegisteredPlugin> plugins_;
   std::vector<UiMessage> received_;
   int baseLaunchNotifications_ = 0;
+  bool hostEnded_ = false;
 };
 
 }  // namespace brimlane::sim

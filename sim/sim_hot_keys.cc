@@ -50,6 +50,11 @@ OSStatus SimHotKeys::registerEventHotKey(std::uint32_t keyCode, std::uint32_t mo
   return kNoErr;
 }
 
+void SimHotKeys::removeAll() {
+  handlers_.clear();
+  registrations_.clear();
+}
+
 std::optional<OSStatus> SimHotKeys::press(std::uint32_t keyCode, std::uint32_t modifiers) {
   const std::string combination = describeCombination(keyCode, modifiers);
   const auto registration =

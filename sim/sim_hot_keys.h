@@ -42,6 +42,10 @@ class SimHotKeys : public HotKeys {
   // registered hot key matched or no handler took it.
   std::optional<OSStatus> press(std::uint32_t keyCode, std::uint32_t modifiers);
 
+  // The host's process has ended: the system lets go of its handlers and
+  // hot keys.
+  void removeAll();
+
   const std::vector<InstalledHandler>& handlers() const { return handlers_; }
   const std::vector<HotKeyRegistration>& registrations() const { return registrations_; }
   // Statuses the system answers with instead of success.

@@ -74,6 +74,11 @@ void SimKeyboard::setLayout(KeyboardLayout layout) {
 }
 
 void SimKeyboard::deliver(PostedKey key, SimApp* receiver) {
+  // The system checks the trust of the posting process as each event is
+  // posted, not when the host last asked: trust taken back a moment ago
+  // stops the very next keystroke.
+  key.dropped = !accessibility_.trusted();
+  if (key.dropped) receiver = nullptr;
   if (receiver) key.receiver = receiver->name;
   const std::string route =
       key.pid ? "to pid " + std::to_string(*key.pid) : "into the input stream";
@@ -87,8 +92,11 @@ void SimKeyboard::deliver(PostedKey key, SimApp* receiver) {
           : ", read as cmd+" + read + " in " + std::string(describe(layout_));
   timeline_.record(Source::kKeyboard, describeKey(key.keyCode, key.flags, key.keyDown),
                    describeKey(key.keyCode, key.flags, key.keyDown) + " is posted " + route +
-                       (receiver ? " and reaches " + receiver->name : " and reaches no one") +
-                       readAs + ".");
+                       (key.dropped ? " and dropped: the host is not trusted"
+                                    : (receiver ? " and reaches " + receiver->name
+                                                : std::string(" and reaches no one")) +
+                                          readAs) +
+                       ".");
   if (onPost) onPost(key);
   posted_.push_back(key);
   if (receiver) workspace_.deliverKey(*receiver, read, key.flags, key.keyDown);

@@ -1,5 +1,6 @@
 // Simulated synthetic keystrokes: every event posted is recorded, and reaches
-// the application it was aimed at.
+// the application it was aimed at, provided the host is trusted for
+// Accessibility when it posts: the system drops it otherwise.
 #pragma once
 
 #include <functional>
@@ -11,6 +12,7 @@
 
 #include "app/platform/keyboard.h"
 #include "sim/keyboard_layout.h"
+#include "sim/sim_accessibility.h"
 #include "sim/sim_workspace.h"
 #include "sim/timeline.h"
 
@@ -25,12 +27,18 @@ struct PostedKey {
   std::optional<EventSourceState> source;
   std::optional<ProcessId> pid;  // posted to this process; nothing: to the HID tap
   std::string receiver;          // the application it reached, or empty
+  // The system dropped it: the host was not trusted when it posted.
+  bool dropped = false;
 };
 
 class SimKeyboard : public Keyboard {
  public:
-  SimKeyboard(Scheduler& scheduler, Timeline& timeline, SimWorkspace& workspace)
-      : scheduler_(scheduler), timeline_(timeline), workspace_(workspace) {}
+  SimKeyboard(Scheduler& scheduler, Timeline& timeline, SimWorkspace& workspace,
+              const SimAccessibility& accessibility)
+      : scheduler_(scheduler),
+        timeline_(timeline),
+        workspace_(workspace),
+        accessibility_(accessibility) {}
 
   // Keyboard
   std::unique_ptr<EventSource> createEventSource(EventSourceState state) override;
@@ -63,6 +71,7 @@ class SimKeyboard : public Keyboard {
   Scheduler& scheduler_;
   Timeline& timeline_;
   SimWorkspace& workspace_;
+  const SimAccessibility& accessibility_;
   std::vector<PostedKey> posted_;
   std::vector<EventSourceState> sourcesCreated_;
   KeyboardLayout layout_ = KeyboardLayout::kUs;

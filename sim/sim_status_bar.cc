@@ -91,6 +91,14 @@ void SimStatusBar::clickWithoutEvent() {
   }
 }
 
+void SimStatusBar::removeAll() {
+  if (items_.empty()) return;
+  // The host may still hold an item (the menu that chose Quit is one of its
+  // calls, still on the stack); it is simply no longer in the menu bar.
+  items_.clear();
+  timeline_.record(Source::kMenuBar, "status item gone", "The status item leaves the menu bar.");
+}
+
 std::string SimStatusBar::shows() const {
   const SimStatusItem* statusItem = item();
   if (!statusItem) return "";

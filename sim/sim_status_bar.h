@@ -89,6 +89,9 @@ class SimStatusBar : public StatusBar {
   void click(MouseButton button, const std::vector<std::string>& modifiers = {});
   void clickWithoutEvent();
 
+  // The host's process has ended: its status items leave the menu bar.
+  void removeAll();
+
   // The host's status item, or nullptr.
   SimStatusItem* item() const { return items_.empty() ? nullptr : items_.front().get(); }
   // What the menu bar shows for the host: "image textbox" or "title T", or "".

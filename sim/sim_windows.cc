@@ -236,6 +236,21 @@ bool SimWindows::isKey(const void* window) const {
   return window && keyWindow == window && active == &workspace_.host();
 }
 
+bool SimWindows::anyOnScreen() const {
+  const auto visible = [](const auto& window) { return window->isVisible(); };
+  return std::any_of(panels_.begin(), panels_.end(), visible) ||
+         std::any_of(mainWindows_.begin(), mainWindows_.end(), visible);
+}
+
+void SimWindows::removeAll() {
+  for (const auto& panel : panels_) {
+    if (!panel->isVisible()) continue;
+    timeline_.record(Source::kPanel, "hide", "The panel leaves the screen with the host.");
+    panel->hideByPlatform();
+  }
+  for (const auto& window : mainWindows_) window->hideByPlatform();
+}
+
 void SimWindows::applicationDidActivate(const SimApp& app) {
   if (&app == &workspace_.host()) return;
   for (const auto& panel : panels_) {
@@ -251,8 +266,11 @@ void SimApplicationObject::activateIgnoringOtherApps(bool) {
 }
 
 void SimApplicationObject::terminate() {
+  if (terminated_) return;
   terminated_ = true;
-  timeline_.record(Source::kLaunch, "terminate", "The host quits.");
+  currentEvent_.reset();
+  delegate_.reset();
+  if (onTerminate) onTerminate();
 }
 
 }  // namespace brimlane::sim

@@ -2,6 +2,7 @@
 // window, one screen, the key window, and the application object.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,8 +152,12 @@ class SimWindows : public Windows {
   // The one panel the host made, or nullptr.
   SimPanel* panel() const { return panels_.empty() ? nullptr : panels_.front().get(); }
   bool isKey(const void* window) const;
+  // Whether any window of the host (its panel, its main window) is on screen.
+  bool anyOnScreen() const;
   // Another application became active: windows that hide on deactivation go.
   void applicationDidActivate(const SimApp& app);
+  // The host's process has ended: its windows leave the screen.
+  void removeAll();
 
   Timeline& timeline() { return timeline_; }
 
@@ -175,8 +180,7 @@ class SimEvent : public Event {
 // The host's application object.
 class SimApplicationObject : public Application {
  public:
-  SimApplicationObject(Timeline& timeline, SimWorkspace& workspace)
-      : timeline_(timeline), workspace_(workspace) {}
+  explicit SimApplicationObject(SimWorkspace& workspace) : workspace_(workspace) {}
 
   void activateIgnoringOtherApps(bool ignoringOtherApps) override;
   std::shared_ptr<Event> currentEvent() override { return currentEvent_; }
@@ -184,12 +188,13 @@ class SimApplicationObject : public Application {
 
   void setDelegate(std::weak_ptr<ApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
   void setCurrentEvent(std::shared_ptr<Event> event) { currentEvent_ = std::move(event); }
-  // The application object's response to "terminate:".
+  // The application object's response to "terminate:": it tells the
+  // delegate and ends the process, both through `onTerminate`.
   void terminate();
   bool terminated() const { return terminated_; }
+  std::function<void()> onTerminate;
 
  private:
-  Timeline& timeline_;
   SimWorkspace& workspace_;
   std::weak_ptr<ApplicationDelegate> delegate_;
   std::shared_ptr<Event> currentEvent_;

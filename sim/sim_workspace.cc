@@ -73,8 +73,8 @@ SimApp& SimWorkspace::launchApp(std::string name, std::optional<std::string> bun
 }
 
 SimApp* SimWorkspace::find(std::string_view name) {
-  for (const auto& app : apps_) {
-    if (app->name == name) return app.get();
+  for (auto app = apps_.rbegin(); app != apps_.rend(); ++app) {
+    if ((*app)->name == name) return app->get();
   }
   return nullptr;
 }
@@ -97,14 +97,18 @@ SimApp* SimWorkspace::frontmost() {
   return activationOrder_.empty() ? nullptr : activationOrder_.back();
 }
 
-bool SimWorkspace::activate(SimApp& app) {
+bool SimWorkspace::activate(SimApp& app, bool notify) {
   if (!app.running) return false;
   if (frontmost() != &app) {
-    std::erase(activationOrder_, &app);
-    activationOrder_.push_back(&app);
-    announceActivation(app);
+    bringToFront(app);
+    announceActivation(app, notify);
   }
   return true;
+}
+
+void SimWorkspace::bringToFront(SimApp& app) {
+  std::erase(activationOrder_, &app);
+  activationOrder_.push_back(&app);
 }
 
 bool SimWorkspace::activateWithOptions(SimApp& app, ApplicationActivationOptions options) {
@@ -112,26 +116,43 @@ bool SimWorkspace::activateWithOptions(SimApp& app, ApplicationActivationOptions
   return activate(app);
 }
 
-void SimWorkspace::announceActivation(SimApp& app) {
+void SimWorkspace::announceActivation(SimApp& app, bool notify) {
   timeline_.record(Source::kWorkspace, "activate",
                    (&app == host_.get() ? std::string("The host") : app.name) +
-                       " becomes the active application.");
+                       " becomes the active application" +
+                       (notify ? "." : ", and no activation notification is posted."));
   if (onActivate) onActivate(app);
-  if (postsActivationNotifications) {
+  if (notify && postsActivationNotifications) {
     postNotification({std::string(kWorkspaceDidActivateApplicationNotification),
                       UserInfo{{std::string(kWorkspaceApplicationKey), runningApplication(app)}}});
   }
 }
 
-void SimWorkspace::quit(SimApp& app) {
+void SimWorkspace::quit(SimApp& app, SimApp* forward) {
   if (!app.running) return;
   const bool wasFrontmost = frontmost() == &app;
   app.running = false;
   std::erase(activationOrder_, &app);
-  timeline_.record(Source::kWorkspace, "quit", app.name + " quits.");
-  // The system brings the previous application forward, and says so like
-  // any other activation.
-  if (wasFrontmost && frontmost()) announceActivation(*frontmost());
+  timeline_.record(Source::kWorkspace, "quit",
+                   (&app == host_.get() ? std::string("The host") : app.name) + " quits.");
+  if (!wasFrontmost) return;
+  // The system brings another application forward, and says so like any
+  // other activation.
+  SimApp* next = forward && forward->running ? forward : nextForward();
+  if (!next) return;
+  bringToFront(*next);
+  announceActivation(*next);
+}
+
+// The most recently active application with a window on screen: an
+// application without one (the host with its panel hidden) has nothing to
+// bring forward. When no application has a window, the most recently active
+// one comes forward all the same.
+SimApp* SimWorkspace::nextForward() {
+  for (auto app = activationOrder_.rbegin(); app != activationOrder_.rend(); ++app) {
+    if (*app != host_.get() || (hostHasWindowOnScreen && hostHasWindowOnScreen())) return *app;
+  }
+  return activationOrder_.empty() ? nullptr : activationOrder_.back();
 }
 
 void SimWorkspace::postNotification(Notification notification) {

@@ -57,19 +57,25 @@ class SimWorkspace : public Workspace {
   SimApp& host() { return *host_; }
   void setHostBundleIdentifier(std::optional<std::string> bundleIdentifier);
 
-  // Starts an application; it does not become active by itself.
+  // Starts an application; it does not become active by itself. An
+  // application started again after it quit is a new process.
   SimApp& launchApp(std::string name, std::optional<std::string> bundleIdentifier, ProcessId pid);
+  // The application of that name started last, running or since quit.
   SimApp* find(std::string_view name);
   SimApp* findByPid(ProcessId pid);
   // A running-application object for `app`, as the platform would hand out.
   std::shared_ptr<RunningApplication> runningApplication(SimApp& app);
 
   // `app` becomes the frontmost, active application; the activation
-  // notification reaches observers through the main queue.
-  bool activate(SimApp& app);
+  // notification reaches observers through the main queue, unless `notify`
+  // is off: the system does not always post one.
+  bool activate(SimApp& app, bool notify = true);
   // The same, asked of the application's running-application object.
   bool activateWithOptions(SimApp& app, ApplicationActivationOptions options);
-  void quit(SimApp& app);
+  // `app` quits. If it was frontmost, the system brings another application
+  // forward: `forward` when given, otherwise the most recently active one
+  // with a window on screen.
+  void quit(SimApp& app, SimApp* forward = nullptr);
   SimApp* frontmost();
 
   // Delivers any notification to the observers of its name, on the main queue.
@@ -82,6 +88,9 @@ class SimWorkspace : public Workspace {
   std::vector<ActivationRequest> activationRequests;
   // Told of every activation, after the frontmost application changed.
   std::function<void(const SimApp&)> onActivate;
+  // Whether the host has a window on screen; other applications always have
+  // one.
+  std::function<bool()> hostHasWindowOnScreen;
 
   // What an application does with a key event that reached it, read as
   // `key` (a character, or the key's name when it types none) through the
@@ -91,7 +100,11 @@ class SimWorkspace : public Workspace {
 
  private:
   // Tells the timeline and the observers that `app` is now in front.
-  void announceActivation(SimApp& app);
+  void announceActivation(SimApp& app, bool notify = true);
+  // Moves `app` to the front of the activation order.
+  void bringToFront(SimApp& app);
+  // Whom the system brings forward when the frontmost application quits.
+  SimApp* nextForward();
 
   struct ObserverEntry {
     std::string name;

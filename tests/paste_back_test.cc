@@ -9,6 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 class PasteBackTest : public HostTest {
@@ -71,7 +72,7 @@ TEST_F(PasteBackTest, PastesIntoTheUserApplicationAndGivesTheClipboardBack) {
 }
 
 TEST_F(PasteBackTest, UntrustedChangesNothing) {
-  desktop.accessibility().trusted = false;
+  desktop.accessibility().setTrusted(false);
   const int changesBefore = desktop.pasteboard().changeCount();
 
   EXPECT_FALSE(host().pasteTextToLastActiveApp("rewritten"));
@@ -131,6 +132,8 @@ struct QuitBeforeKeystrokeCase {
   // What the user brings to the front, 0.05 s after the call, before Notes
   // quits at 0.1 s.
   std::vector<const char*> activated;
+  // What the system brings forward as Notes quits; nothing: the one it picks.
+  const char* comesForward;
   // Where the activation of whatever the system puts in front leaves the record.
   const char* recordAfterQuit;
   friend void PrintTo(const QuitBeforeKeystrokeCase& c, std::ostream* os) { *os << c.name; }
@@ -147,7 +150,7 @@ TEST_P(QuitBeforeKeystrokeTest, TypesIntoNoOtherApplicationAndRestoresAtOnce) {
   runUntil(0.05);
   for (const char* name : c.activated) desktop.activate(*desktop.workspace().find(name));
   runUntil(0.1);
-  desktop.quit(notes);
+  desktop.quit(notes, c.comesForward ? desktop.workspace().find(c.comesForward) : nullptr);
   runUntil(0.2);
   ASSERT_EQ(host().lastActiveApp->processIdentifier(),
             desktop.workspace().find(c.recordAfterQuit)->pid);
@@ -160,17 +163,18 @@ TEST_P(QuitBeforeKeystrokeTest, TypesIntoNoOtherApplicationAndRestoresAtOnce) {
   EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QuitBeforeKeystrokeTest,
-                         ::testing::Values(
-                             // The host comes back to the front; the record still names Notes.
-                             QuitBeforeKeystrokeCase{"HostComesToFront", {}, "Notes"},
-                             // Mail comes back to the front and is recorded: the record alone
-                             // cannot tell it from an application the user picked.
-                             QuitBeforeKeystrokeCase{"MailComesToFront", {"Mail", "Notes"}, "Mail"},
-                             // The user had brought Mail forward, then Notes quit: whether Mail
-                             // was meant cannot be known, and typing nothing is the safe side.
-                             QuitBeforeKeystrokeCase{"UserHadPickedMail", {"Mail"}, "Mail"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuitBeforeKeystrokeTest,
+    ::testing::Values(
+        // The host comes back to the front; the record still names Notes.
+        QuitBeforeKeystrokeCase{"HostComesToFront", {}, "host", "Notes"},
+        // Mail comes back to the front and is recorded: the record alone
+        // cannot tell it from an application the user picked.
+        QuitBeforeKeystrokeCase{"MailComesToFront", {"Mail", "Notes"}, nullptr, "Mail"},
+        // The user had brought Mail forward, then Notes quit: whether Mail
+        // was meant cannot be known, and typing nothing is the safe side.
+        QuitBeforeKeystrokeCase{"UserHadPickedMail", {"Mail"}, nullptr, "Mail"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Notes quits in the very moment of the paste step, after the user had
 // worked in Mail, which the system brings forward at once. The workspace's
@@ -200,6 +204,23 @@ TEST_F(PasteBackTest, AnApplicationQuittingAfterTheKeystrokeChangesNothing) {
   desktop.quit(notes);
   runUntil(2);
   EXPECT_EQ(notes.document, "rewritten");
+  EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
+
+// The paste step does not ask for the trust again; the system drops a
+// keystroke posted without it, and the user's clipboard still comes back.
+TEST_F(PasteBackTest, TrustTakenBackBeforeTheKeystrokeTypesNothingAndStillRestores) {
+  EXPECT_TRUE(host().pasteTextToLastActiveApp("rewritten"));
+  const int checks = desktop.accessibility().silentChecks;
+  runUntil(0.2);
+  desktop.accessibility().setTrusted(false);
+  runUntil(2);
+
+  EXPECT_THAT(newKeystrokes(), ElementsAre("cmd+v down → input stream → dropped",
+                                           "cmd+v up → input stream → dropped"));
+  EXPECT_EQ(notes.document, "");
+  EXPECT_EQ(desktop.accessibility().silentChecks, checks);
   EXPECT_THAT(timesOf("clear"), ElementsAre(0.0, 0.8));
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
@@ -348,6 +369,64 @@ TEST_F(PasteBackTest, AStaleRestoreNeverActsForALaterPaste) {
   EXPECT_EQ(notes.document, "second third");
   EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
 }
+
+struct QuitWhilePastingCase {
+  const char* name;
+  // When the UI asks for pastes, and when the user quits.
+  std::vector<double> pastes;
+  double quitAt;
+  // What Notes has pasted by the end, and when the user's clipboard went back.
+  const char* document;
+  std::vector<double> restoredAt;
+  friend void PrintTo(const QuitWhilePastingCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class QuitWhilePastingTest : public PasteBackTest,
+                             public ::testing::WithParamInterface<QuitWhilePastingCase> {};
+
+// Pins the fault where quitting while a paste was under way left the pasted
+// text on the pasteboard in place of the user's contents.
+TEST_P(QuitWhilePastingTest, GivesTheUsersClipboardBackAtOnceAndDoesNothingElse) {
+  const QuitWhilePastingCase& c = GetParam();
+  for (std::size_t i = 0; i < c.pastes.size(); ++i) {
+    runUntil(c.pastes[i]);
+    ASSERT_TRUE(host().pasteTextToLastActiveApp("paste " + std::to_string(i + 1) + " "));
+  }
+  runUntil(c.quitAt);
+  const std::size_t atQuit = desktop.timeline().events().size();
+  desktop.statusBar().menuAnswer.choose = "Quit";
+  desktop.clickStatusItem(MouseButton::kRight);
+  runUntil(5);
+
+  EXPECT_EQ(notes.document, c.document);
+  EXPECT_THAT(timesOf("write item"), ElementsAreArray(c.restoredAt));
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+  // Between the choice and the end of the process: the restore, and nothing
+  // else of the host.
+  std::vector<std::string> hostSteps = steps(desktop.timeline());
+  hostSteps.erase(hostSteps.begin(), hostSteps.begin() + static_cast<std::ptrdiff_t>(atQuit));
+  std::vector<std::string> expected{"user: right click", "menu bar: menu", "user: choose",
+                                    "launch: will terminate"};
+  if (c.restoredAt.back() == c.quitAt) {
+    expected.insert(expected.end(), {"pasteboard: clear", "pasteboard: write item"});
+  }
+  expected.insert(expected.end(),
+                  {"menu bar: status item gone", "workspace: quit", "launch: quit"});
+  EXPECT_THAT(hostSteps, ElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuitWhilePastingTest,
+    ::testing::Values(
+        // Quit before the keystroke: nothing is typed, the clipboard goes back at once.
+        QuitWhilePastingCase{"BeforeTheKeystroke", {0.0}, 0.1, "", {0.1}},
+        // Quit after the keystroke, before the restore step.
+        QuitWhilePastingCase{"BeforeTheRestore", {0.0}, 0.5, "paste 1 ", {0.5}},
+        // Two pastes in a series: the user's own clipboard, not the first text.
+        QuitWhilePastingCase{"DuringASeries", {0.0, 0.4}, 0.5, "paste 1 ", {0.5}},
+        // Nothing under way any more: the restore step did it, quitting adds nothing.
+        QuitWhilePastingCase{"AfterTheRestore", {0.0}, 1.0, "paste 1 ", {0.8}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brimlane::sim

@@ -57,6 +57,12 @@ TEST_F(ScenarioReaderTest, AcceptsEveryKindOfLine) {
         "press ctrl+option+cmd+shift+k",
         "click status right cmd ctrl",
         "other-app writes \"x\" after 0.3",
+        "other-app writes x.y=hex:00FF public.utf8-plain-text=\"t\"",
+        "user copies \"x\"",
+        "at 0.15 quit Notes, Mail comes forward",
+        "at 0 expect clipboard a=\"b\" c=nodata",
+        "activate Notes no-notification",
+        "expect no answer",
         "expect menu \"Quit\" cmd+q \"Other\" none",
         "expect keys Notes cmd+c cmd+c",
         "expect answer error \"CODE\" \"message\"",
@@ -115,8 +121,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"trusted maybe", "expected yes|no"},
         RefusedCase{"press cmd+shift", "names no key"},
         RefusedCase{"press cmd+shift+t+y", "not a modifier or a key"},
-        RefusedCase{"call selection pasteText [1, 2", "expected ']'"},
-        RefusedCase{"call selection pasteText {\"k\" 1}", "expected ':'"},
+        RefusedCase{"call selection pasteText [1, 2",
+                    "expected ',' or ']' at column 31, found the end of the line"},
+        RefusedCase{"call selection pasteText [1 2]",
+                    "expected ',' or ']' at column 29, found \"2\""},
+        RefusedCase{"call selection pasteText {\"k\" 1}", "expected ':' at column 31, found \"1\""},
+        RefusedCase{"call selection pasteText {\"k\": 1",
+                    "expected ',' or '}' at column 33, found the end of the line"},
         RefusedCase{"call elsewhere getSelection", "selection or system"},
         RefusedCase{"send selection hex:0A1", "even number of hex digits"},
         RefusedCase{"clipboard item text", "TYPE=VALUE"},
@@ -139,7 +150,19 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"expect prompts -1", "cannot be negative"},
         RefusedCase{"undo fail network", "expected event-source"},
         RefusedCase{"notify activation", "application name"},
-        RefusedCase{"\"launch\"", "expected a command"}),
+        RefusedCase{"\"launch\"", "expected a command"},
+        RefusedCase{"at 1 wait 2", "`wait` cannot be timed"},
+        RefusedCase{"at 1 at 2 launch", "`at` cannot be timed"},
+        RefusedCase{"at 1", "expected a command to run at that time"},
+        RefusedCase{"at soon quit Notes", "\"soon\""},
+        RefusedCase{"at 1 summon Notes", "unknown command \"summon\""},
+        RefusedCase{"at 1 quit Notes Mail", "unexpected \"Mail\""},
+        RefusedCase{"quit Notes, Mail comes", "expected forward at the end of the line"},
+        RefusedCase{"activate Notes quietly", "expected no-notification"},
+        RefusedCase{"user copies", "TYPE=VALUE"},
+        RefusedCase{"other-app writes \"x\" later", "expected after, found \"later\""},
+        RefusedCase{"expect clipboard public.png=3", "hex:HEX or nodata"},
+        RefusedCase{"expect no answer yet", "unexpected \"yet\""}),
     [](const auto& info) { return "Line" + std::to_string(info.index); });
 
 TEST_F(ScenarioReaderTest, FailedExpectationsNameTheirLine) {
@@ -168,6 +191,17 @@ TEST_F(ScenarioReaderTest, FailedExpectationsShowWhatIsThereTheWayTheyAreWritten
       "right-mouse-up\n"
       "test.scenario:14: expected panel background-view within-window active sidebar, got "
       "behind-window active sidebar\n");
+}
+
+TEST_F(ScenarioReaderTest, TimedLinesNameTheirLineAndMustComeToRun) {
+  EXPECT_EQ(run({"app Notes", "at 0.5 expect time 0.4", "wait 1", "at 0.5 quit Notes",
+                 "at 3 quit Notes", "at 2 expect quit yes"}),
+            "test.scenario:2: expected time 0.400, got 0.500\n"
+            "test.scenario:4: expected a time still to come, got 0.500, with the time at 1.000\n");
+  runner.finish();
+  EXPECT_EQ(err.str().substr(err.str().find("test.scenario:5")),
+            "test.scenario:5: expected the line run at 3.000, got the scenario's end at 1.000\n"
+            "test.scenario:6: expected the line run at 2.000, got the scenario's end at 1.000\n");
 }
 
 TEST_F(ScenarioReaderTest, LaunchesOnceAndLoadsOnlyBefore) {

@@ -261,7 +261,7 @@ class UpdateSelectionTest : public SelectionCaptureTest,
 
 TEST_P(UpdateSelectionTest, IsSentOnlyForCapturedText) {
   const SendCase& c = GetParam();
-  desktop.accessibility().trusted = c.trusted;
+  desktop.accessibility().setTrusted(c.trusted);
   notes.copies = c.copies;
   const int changesBefore = desktop.pasteboard().changeCount();
 

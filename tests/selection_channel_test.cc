@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, GetSelectionNullTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SelectionChannelTest, UntrustedGetSelectionAnswersNullWithoutTouchingAnything) {
-  desktop.accessibility().trusted = false;
+  desktop.accessibility().setTrusted(false);
   const int changes = desktop.pasteboard().changeCount();
   EXPECT_THAT(call("getSelection"), AnsweredOnceWith(kNull));
   EXPECT_EQ(desktop.pasteboard().changeCount(), changes);
@@ -92,7 +92,7 @@ TEST_F(SelectionChannelTest, CheckPermissionAnswersTheTrustSilently) {
   for (const ChannelValue& arguments : kIgnoredArguments) {
     EXPECT_THAT(call("checkPermission", arguments), AnsweredOnceWith(kTrue));
   }
-  desktop.accessibility().trusted = false;
+  desktop.accessibility().setTrusted(false);
   EXPECT_THAT(call("checkPermission"), AnsweredOnceWith(kFalse));
   EXPECT_EQ(desktop.accessibility().prompts, 0);
   EXPECT_EQ(desktop.accessibility().promptingChecks, 0);
@@ -103,7 +103,7 @@ class RequestPermissionTest : public SelectionChannelTest,
 
 TEST_P(RequestPermissionTest, HidesThePanelThenAnswersTheTrustOfTheMoment) {
   const bool trusted = GetParam();
-  desktop.accessibility().trusted = trusted;
+  desktop.accessibility().setTrusted(trusted);
   host().showPanel();
 
   EXPECT_THAT(call("requestPermission"), AnsweredOnceWith(trusted ? kTrue : kFalse));
@@ -118,7 +118,7 @@ TEST_P(RequestPermissionTest, HidesThePanelThenAnswersTheTrustOfTheMoment) {
                 ElementsAre("panel: hide", "user: prompt"));
   }
   // Granting it later does not reopen the panel.
-  desktop.accessibility().trusted = true;
+  desktop.accessibility().setTrusted(true);
   desktop.runUntilIdle();
   EXPECT_FALSE(panel().isVisible());
 }
@@ -211,7 +211,7 @@ TEST_F(SelectionChannelTest, PasteTextPastesTheTextTheMacEngineReads) {
 }
 
 TEST_F(SelectionChannelTest, PasteTextThatCannotPasteAnswersFalse) {
-  desktop.accessibility().trusted = false;
+  desktop.accessibility().setTrusted(false);
   EXPECT_THAT(call("pasteText", ChannelValue("rewritten")), AnsweredOnceWith(kFalse));
   EXPECT_TRUE(panel().isVisible());
 }
@@ -253,7 +253,7 @@ TEST_F(SelectionChannelTest, UnknownNamesAreNotImplemented) {
 }
 
 TEST_F(SelectionChannelTest, WithTheHostGoneEveryMethodAnswersAsAMissingHost) {
-  desktop.accessibility().trusted = false;
+  desktop.accessibility().setTrusted(false);
   desktop.application().setCurrentEvent(std::make_shared<SimEvent>(EventType::kLeftMouseDown));
   desktop.releaseDelegate();
 

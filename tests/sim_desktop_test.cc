@@ -70,14 +70,70 @@ TEST_F(SimDesktopTest, DeliversMalformedNotificationsAsGiven) {
   EXPECT_TRUE(std::holds_alternative<OtherObject>(seen[1].userInfo->at("key")));
 }
 
-TEST_F(SimDesktopTest, QuittingTheFrontmostApplicationActivatesThePreviousOne) {
-  desktop.activate(notes);
-  desktop.activate(mail);
-  desktop.quit(mail);
+TEST_F(SimDesktopTest, AnActivationMayComeWithoutANotification) {
+  int seen = 0;
+  desktop.workspace().addObserver(kWorkspaceDidActivateApplicationNotification,
+                                  [&](const Notification&) { ++seen; });
+  desktop.activate(notes, false);
+  desktop.runUntilIdle();
   EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_EQ(seen, 0);
+}
+
+struct ComesForwardCase {
+  const char* name;
+  bool panelOnScreen;
+  // Whom the scenario names to come forward; nothing: the system picks.
+  const char* named;
+  const char* forward;
+  friend void PrintTo(const ComesForwardCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ComesForwardTest : public SimDesktopTest,
+                         public ::testing::WithParamInterface<ComesForwardCase> {};
+
+// Notes, then the host, then Mail were active; Mail quits.
+TEST_P(ComesForwardTest, TheSystemBringsForwardTheLatestApplicationWithAWindow) {
+  const ComesForwardCase& c = GetParam();
+  desktop.activate(notes);
+  desktop.launch();
+  if (!c.panelOnScreen) desktop.windows().panel()->orderOut();
+  desktop.activate(mail);
+  desktop.quit(mail, c.named ? desktop.workspace().find(c.named) : nullptr);
+  EXPECT_EQ(desktop.workspace().frontmost()->name, c.forward);
   EXPECT_FALSE(desktop.workspace().runningApplication(mail)->activateWithOptions(
       kApplicationActivateIgnoringOtherApps));
-  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_EQ(desktop.workspace().frontmost()->name, c.forward);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ComesForwardTest,
+                         ::testing::Values(
+                             // The host has nothing on screen to bring forward.
+                             ComesForwardCase{"HostWithoutAWindow", false, nullptr, "Notes"},
+                             ComesForwardCase{"HostWithItsPanelOnScreen", true, nullptr, "host"},
+                             ComesForwardCase{"NamedByTheScenario", true, "Notes", "Notes"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimDesktopTest, AnApplicationQuittingBehindTheFrontOneBringsNothingForward) {
+  desktop.activate(notes);
+  desktop.activate(mail);
+  const std::size_t events = desktop.timeline().events().size();
+  desktop.quit(notes);
+  EXPECT_EQ(desktop.workspace().frontmost(), &mail);
+  // The quit, and no activation.
+  EXPECT_EQ(desktop.timeline().events().size(), events + 1);
+}
+
+TEST_F(SimDesktopTest, AnApplicationStartedAgainIsANewProcess) {
+  const std::shared_ptr<RunningApplication> before = desktop.workspace().runningApplication(notes);
+  desktop.quit(notes);
+  SimApp& again = desktop.launchApp("Notes");
+  EXPECT_NE(again.pid, notes.pid);
+  EXPECT_EQ(desktop.workspace().find("Notes"), &again);
+  EXPECT_TRUE(before->isTerminated());
+  EXPECT_FALSE(desktop.workspace().runningApplication(again)->isTerminated());
+  EXPECT_EQ(desktop.workspace().findByPid(again.pid), &again);
+  EXPECT_EQ(desktop.workspace().findByPid(notes.pid), nullptr);
 }
 
 TEST_F(SimDesktopTest, CopyToAProcessLandsAfterTheApplicationsLatency) {
@@ -143,6 +199,38 @@ TEST_F(SimDesktopTest, KeystrokesReachOnlyTheirTarget) {
   postCommandKey(kKeyC, notes.pid);
   desktop.advance(Seconds(1));
   EXPECT_EQ(plainText(desktop.pasteboard()), "<none>");
+}
+
+// The system checks the poster's trust as each event is posted, whatever the
+// route.
+TEST_F(SimDesktopTest, KeystrokesPostedWithoutTheTrustAreDropped) {
+  notes.selection = "from notes";
+  desktop.pasteboard().setItems({SimPasteboardItem::plainText("pasted")}, "test");
+  desktop.activate(mail);
+  desktop.accessibility().setTrusted(false);
+
+  postCommandKey(kKeyC, notes.pid);
+  postCommandKey(kKeyV, std::nullopt);
+  desktop.advance(Seconds(1));
+
+  ASSERT_EQ(desktop.keyboard().posted().size(), 4u);
+  for (const PostedKey& key : desktop.keyboard().posted()) {
+    EXPECT_TRUE(key.dropped);
+    EXPECT_EQ(key.receiver, "");
+  }
+  EXPECT_EQ(plainText(desktop.pasteboard()), "pasted");
+  EXPECT_EQ(mail.document, "");
+  EXPECT_EQ(desktop.timeline().events().back().details,
+            "cmd+v up is posted into the input stream and dropped: the host is not trusted.");
+}
+
+TEST_F(SimDesktopTest, TrustChangesShowInTheTimeline) {
+  desktop.accessibility().setTrusted(true);  // no change
+  desktop.accessibility().setTrusted(false);
+  desktop.accessibility().setTrusted(false);
+  desktop.accessibility().setTrusted(true);
+  EXPECT_THAT(steps(desktop.timeline(), {Source::kUser}),
+              ElementsAre("user: distrust", "user: trust"));
 }
 
 TEST_F(SimDesktopTest, PasteIntoTheInputStreamReachesTheFrontmostApplication) {
@@ -332,7 +420,7 @@ TEST_F(SimDesktopTest, LoginItemsFollowRegistrationAndTheSystemVersion) {
 TEST_F(SimDesktopTest, TheSystemPromptsOnlyAProcessThatIsNotTrusted) {
   SimAccessibility& ax = desktop.accessibility();
   EXPECT_TRUE(ax.isProcessTrustedWithOptions(true));
-  ax.trusted = false;
+  ax.setTrusted(false);
   EXPECT_FALSE(ax.isProcessTrustedWithOptions(false));
   EXPECT_EQ(ax.prompts, 0);
   EXPECT_FALSE(ax.isProcessTrustedWithOptions(true));

@@ -120,7 +120,6 @@ struct MenuCase {
   const char* name;
   bool panelVisible;
   std::optional<std::string> choose;
-  bool quits;
   friend void PrintTo(const MenuCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -140,7 +139,7 @@ TEST_P(RightClickTest, OffersQuitAndLeavesThePanelAlone) {
   EXPECT_EQ(menu.items[0].title, "Quit");
   EXPECT_EQ(menu.items[0].action, "terminate:");
   EXPECT_EQ(menu.items[0].keyEquivalent, "q");  // Command-Q
-  EXPECT_EQ(desktop.application().terminated(), c.quits);
+  EXPECT_FALSE(desktop.application().terminated());
   EXPECT_EQ(panel().isVisible(), c.panelVisible);
   EXPECT_THAT(visibleSteps(before), ElementsAre("menu bar: menu"));
   EXPECT_THAT(desktop.keyboard().posted(), IsEmpty());
@@ -151,12 +150,47 @@ TEST_P(RightClickTest, OffersQuitAndLeavesThePanelAlone) {
   EXPECT_EQ(desktop.statusBar().menusShown.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RightClickTest,
-    ::testing::Values(MenuCase{"DismissedWhileVisible", true, std::nullopt, false},
-                      MenuCase{"DismissedWhileHidden", false, std::nullopt, false},
-                      MenuCase{"QuitChosen", true, "Quit", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RightClickTest,
+                         ::testing::Values(MenuCase{"DismissedWhileVisible", true, std::nullopt},
+                                           MenuCase{"DismissedWhileHidden", false, std::nullopt},
+                                           // A title the menu does not have dismisses it.
+                                           MenuCase{"NoSuchItem", true, "Close"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StatusItemTest, QuitEndsTheHostAsItsProcessWouldEnd) {
+  desktop.pressKeys(17, kCmdKey | kShiftKey);
+  newKeystrokes();
+  desktop.hotKeys().press(17, kCmdKey | kShiftKey);  // its summon is queued, not yet run
+  ASSERT_GT(desktop.scheduler().pendingMainTasks(), 0u);
+  desktop.statusBar().menuAnswer.choose = "Quit";
+  desktop.statusBar().click(MouseButton::kRight);
+
+  EXPECT_TRUE(desktop.application().terminated());
+  EXPECT_EQ(desktop.delegate(), nullptr);
+  EXPECT_EQ(desktop.scheduler().pendingMainTasks(), 0u);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(desktop.statusBar().shows(), "");
+  EXPECT_FALSE(desktop.workspace().host().running);
+  EXPECT_EQ(desktop.workspace().frontmost(), &notes);
+  EXPECT_EQ(desktop.timeline().events().back().event, "quit");
+
+  // Nothing of the host acts any more: not its queued summon, not the hot
+  // key, not a click, not a call from the UI, not an activation.
+  const std::size_t received = desktop.engine().received().size();
+  desktop.advance(Seconds(5));
+  EXPECT_EQ(desktop.pressKeys(17, kCmdKey | kShiftKey), std::nullopt);
+  desktop.clickStatusItem(MouseButton::kLeft);
+  desktop.activate(mail);
+  const UiCallOutcome call = callChannel(kSelectionChannel, "checkPermission", ChannelValue());
+  desktop.advance(Seconds(5));
+  EXPECT_FALSE(call.delivered);
+  EXPECT_THAT(call.replies, IsEmpty());
+  EXPECT_THAT(newKeystrokes(), IsEmpty());
+  EXPECT_EQ(desktop.engine().received().size(), received);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(desktop.workspace().frontmost(), &mail);
+  EXPECT_THAT(desktop.pasteboard().items(), ElementsAre(userClipboard()));
+}
 
 TEST_F(StatusItemTest, EachRightClickBuildsItsMenuAfresh) {
   desktop.clickStatusItem(MouseButton::kRight);

@@ -62,7 +62,10 @@ class HostTest : public ::testing::Test {
       const PostedKey& key = posted[keystrokesSeen_];
       keys.push_back(describeKey(key.keyCode, key.flags, key.keyDown) + " → " +
                      (key.pid ? "pid " + std::to_string(*key.pid) : std::string("input stream")) +
-                     " → " + (key.receiver.empty() ? "no one" : key.receiver));
+                     " → " +
+                     (key.dropped            ? "dropped"
+                      : key.receiver.empty() ? "no one"
+                                             : key.receiver));
     }
     return keys;
   }

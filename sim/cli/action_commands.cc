@@ -1,8 +1,10 @@
 // Action commands: what the user, other applications, the UI code and time
 // do once the scene is set.
 #include <array>
+#include <utility>
 
 #include "sim/cli/command_table.h"
+#include "sim/cli/pasteboard_entries.h"
 
 namespace brimlane::sim::cli {
 namespace {
@@ -36,13 +38,41 @@ Command readLaunch(ScenarioState& s, LineReader& r) {
 
 Command readActivate(ScenarioState& s, LineReader& r) {
   const std::string name = r.word("an application name or host");
-  return [&s, name] { s.desktop.activate(s.appNamed(name)); };
+  bool notify = true;
+  if (!r.atEnd()) {
+    r.keyword("no-notification");
+    notify = false;
+  }
+  return [&s, name, notify] { s.desktop.activate(s.appNamed(name), notify); };
 }
 
 Command readQuit(ScenarioState& s, LineReader& r) {
   const std::string name = r.word("an application name");
   if (name == "host") throw ReadError("the host quits only through its menu");
-  return [&s, name] { s.desktop.quit(s.appNamed(name)); };
+  std::optional<std::string> forward;
+  if (r.punct(",")) {
+    forward = r.word("the application that comes forward, or host");
+    r.keyword("comes");
+    r.keyword("forward");
+  }
+  return [&s, name, forward] {
+    SimApp& app = s.appNamed(name);
+    SimApp* next = forward ? &s.appNamed(*forward) : nullptr;
+    if (forward) {
+      // Something comes forward only in place of the frontmost application.
+      const SimApp* front = s.desktop.workspace().frontmost();
+      if (front != &app || !app.running) {
+        s.fail(name + " in front as it quits, for " + *forward + " to come forward",
+               front ? front->name + " in front" : std::string("nothing in front"));
+        return;
+      }
+      if (!next->running) {
+        s.fail(*forward + " running, to come forward", *forward + " has quit");
+        return;
+      }
+    }
+    s.desktop.quit(app, next);
+  };
 }
 
 Command readPress(ScenarioState& s, LineReader& r) {
@@ -172,13 +202,69 @@ Command readSend(ScenarioState& s, LineReader& r) {
 }
 
 Command readOtherAppWrites(ScenarioState& s, LineReader& r) {
-  const std::string text = r.string("the text written");
-  r.keyword("after");
-  const SimTime delay = toSimTime(r.seconds("a delay"));
-  return [&s, text, delay] {
-    s.desktop.scheduler().postWorld(delay, [&s, text] {
-      s.desktop.pasteboard().setItems({SimPasteboardItem::plainText(text)}, "Another application");
+  const SimPasteboardItem item = readContents(r, "after");
+  SimTime delay = SimTime::zero();
+  if (!r.atEnd()) {
+    r.keyword("after");
+    delay = toSimTime(r.seconds("a delay"));
+  }
+  return [&s, item, delay] {
+    s.desktop.scheduler().postWorld(
+        delay, [&s, item] { s.desktop.pasteboard().setItems({item}, "Another application"); });
+    s.desktop.runDue();
+  };
+}
+
+// The user copies something in another application. What the user's
+// clipboard was when the scenario set it up stays the one `expect clipboard
+// unchanged` compares with.
+Command readUserCopies(ScenarioState& s, LineReader& r) {
+  const SimPasteboardItem item = readContents(r);
+  return [&s, item] { s.desktop.pasteboard().setItems({item}, "The user copies and"); };
+}
+
+// A line run at a moment of virtual time instead of now. What happens in the
+// world (an application quitting, the user switching, another process
+// writing the pasteboard, an expectation looking) happens at that moment,
+// also while the host's main thread is blocked; what reaches the host through
+// its run loop waits, as on a Mac, until the main thread is free.
+Command readAt(ScenarioState& s, LineReader& r) {
+  const SimTime at = toSimTime(r.seconds("a time"));
+  std::vector<Token> rest = r.rest();
+  if (rest.empty()) throw ReadError("expected a command to run at that time");
+  const std::variant<Dispatch, std::string> picked = dispatch(rest);
+  if (const auto* error = std::get_if<std::string>(&picked)) throw ReadError(*error);
+  const CommandSpec& spec = *std::get<Dispatch>(picked).command;
+  if (spec.words == "wait" || spec.words == "at") {
+    throw ReadError("`" + std::string(spec.words) + "` cannot be timed");
+  }
+  std::variant<Command, std::string> read = readTokens(s, std::move(rest));
+  if (const auto* error = std::get_if<std::string>(&read)) throw ReadError(*error);
+  return [&s, at, command = std::get<Command>(std::move(read)), throughHost = spec.throughHost] {
+    Scheduler& scheduler = s.desktop.scheduler();
+    if (at < s.desktop.now()) {
+      s.fail("a time still to come",
+             formatTime(at) + ", with the time at " + formatTime(s.desktop.now()));
+      return;
+    }
+    const int line = s.line;
+    s.timedPending.push_back({line, at});
+    scheduler.postWorld(at - s.desktop.now(), [&s, command, throughHost, line] {
+      std::erase_if(s.timedPending,
+                    [line](const ScenarioState::Timed& t) { return t.line == line; });
+      auto run = [&s, command, line] {
+        // A failure names the line that timed the command.
+        const int running = std::exchange(s.line, line);
+        command();
+        s.line = running;
+      };
+      if (throughHost && !s.desktop.scheduler().mainQueueEnded()) {
+        s.desktop.scheduler().postMain(SimTime::zero(), run);
+      } else {
+        run();
+      }
     });
+    s.desktop.runDue();
   };
 }
 
@@ -190,35 +276,49 @@ Command readWait(ScenarioState& s, LineReader& r) {
 constexpr CommandSpec kActions[] = {
     {"load", "",
      "The interface file is loaded: the delegate and the main window exist, not yet launched.",
-     readLoad},
+     readLoad, true},
     {"launch", "", "The host finishes launching (loading first if needed); once per scenario.",
-     readLaunch},
-    {"activate", "NAME|host", "The user switches to an application, or to the host.", readActivate},
-    {"quit", "NAME", "An application quits.", readQuit},
+     readLaunch, true},
+    {"activate", "NAME|host [no-notification]",
+     "The user switches to an application, or to the host; the system may post no notification.",
+     readActivate},
+    {"quit", "NAME[, NAME|host comes forward]",
+     "An application quits; in its place comes the latest one with a window, or the one named.",
+     readQuit},
     {"press", "COMBINATION …",
-     "The user presses key combinations in turn, quicker than the main queue runs.", readPress},
+     "The user presses key combinations in turn, quicker than the main queue runs.", readPress,
+     true},
     {"click status", "left|right [cmd] [shift] [option] [ctrl]|noevent",
-     "The user clicks the status item, or its action arrives with no event.", readClickStatus},
-    {"resize panel", "W H", "The user resizes the panel by its frame.", readPanelFrame<true>},
-    {"move panel", "X Y", "The user drags the panel to a new origin.", readPanelFrame<false>},
-    {"close panel", "", "The user closes the panel with its close button.", readClosePanel},
+     "The user clicks the status item, or its action arrives with no event.", readClickStatus,
+     true},
+    {"resize panel", "W H", "The user resizes the panel by its frame.", readPanelFrame<true>, true},
+    {"move panel", "X Y", "The user drags the panel to a new origin.", readPanelFrame<false>, true},
+    {"close panel", "", "The user closes the panel with its close button.", readClosePanel, true},
     {"raise main-window", "front|key",
-     "Someone sends the main window orderFront: or makeKeyAndOrderFront:.", readRaiseMainWindow},
+     "Someone sends the main window orderFront: or makeKeyAndOrderFront:.", readRaiseMainWindow,
+     true},
     {"reopen", "[visible-windows]",
      "The user opens the host again while it runs; the platform may say it has visible windows.",
-     readReopen},
-    {"delegate gone", "", "The interface file lets go of the host's delegate.", readDelegateGone},
+     readReopen, true},
+    {"delegate gone", "", "The interface file lets go of the host's delegate.", readDelegateGone,
+     true},
     {"notify activation", "NAME|no-user-info|empty-user-info|no-application|wrong-kind",
      "An activation notification naming NAME (not made frontmost), or an untidy one.",
      readNotifyActivation},
     {"call", "selection|system METHOD [VALUE]",
-     "The UI calls a method on a channel; the answer is kept for `expect answer`.", readCall},
+     "The UI calls a method on a channel; the answer is kept for `expect answer`.", readCall, true},
     {"send", "selection|system hex:HEX",
      "The UI sends any bytes at all on a channel; the answer is kept for `expect answer`.",
-     readSend},
-    {"other-app writes", "\"TEXT\" after S",
-     "Another application writes plain text to the clipboard S seconds from now.",
+     readSend, true},
+    {"other-app writes", "\"TEXT\"|TYPE=VALUE … [after S]",
+     "Another application writes one item to the clipboard, now or S seconds from now.",
      readOtherAppWrites},
+    {"user copies", "\"TEXT\"|TYPE=VALUE …",
+     "The user copies one item in another application; `unchanged` still means the set-up one.",
+     readUserCopies},
+    {"at", "S COMMAND",
+     "Runs any other line but `wait` at virtual time S, even while the host's main thread waits.",
+     readAt},
     {"wait", "S", "Virtual time goes on by S seconds, and whatever falls due runs.", readWait},
 };
 

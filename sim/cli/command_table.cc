@@ -127,6 +127,10 @@ std::variant<Command, std::string> readLine(ScenarioState& state, const std::str
   if (const auto* error = std::get_if<LexError>(&lexed)) return error->message;
   std::vector<Token>& tokens = std::get<std::vector<Token>>(lexed);
   if (tokens.empty()) return Command{};
+  return readTokens(state, std::move(tokens));
+}
+
+std::variant<Command, std::string> readTokens(ScenarioState& state, std::vector<Token> tokens) {
   const std::variant<Dispatch, std::string> picked = dispatch(tokens);
   if (const auto* error = std::get_if<std::string>(&picked)) return *error;
   const auto [command, start] = std::get<Dispatch>(picked);

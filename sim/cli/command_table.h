@@ -29,6 +29,10 @@ struct CommandSpec {
   std::string_view help;
   // Reads the arguments that follow the words into a command.
   Command (*read)(ScenarioState& state, LineReader& r);
+  // What the command does reaches the host through its run loop (a key
+  // press, a click, a call from the UI): timed with `at`, it waits until the
+  // host's main thread is free. Everything else happens in the world.
+  bool throughHost = false;
 
   // "words arguments", as the help and the reference show it.
   std::string synopsis() const;
@@ -59,6 +63,8 @@ std::variant<Dispatch, std::string> dispatch(const std::vector<Token>& tokens);
 // Blank and comment lines give an empty command; a message says what is
 // wrong with a line that cannot be read.
 std::variant<Command, std::string> readLine(ScenarioState& state, const std::string& line);
+// The same, for a line already split into tokens (at least one).
+std::variant<Command, std::string> readTokens(ScenarioState& state, std::vector<Token> tokens);
 
 // The whole language, as `brimlane-sim --help-scenario` prints it.
 void printLanguage(std::ostream& out);

@@ -6,7 +6,10 @@
 #include <cstdio>
 
 #include "sim/cli/command_table.h"
+#include "sim/cli/pasteboard_entries.h"
 #include "sim/describe.h"
+#include "sim/standard_codec.h"
+#include "sim/utf8.h"
 
 namespace brimlane::sim::cli {
 namespace {
@@ -101,8 +104,48 @@ std::vector<SimPasteboardItem> offeredItems(const std::vector<SimPasteboardItem>
   return offered;
 }
 
+// A type's bytes as a clipboard line writes them: TYPE="TEXT" for text,
+// TYPE=hex:HEX for other bytes, TYPE=nodata for none.
+std::string showEntry(const std::string& type, const std::optional<Bytes>& data) {
+  if (!data) return type + "=nodata";
+  const std::string_view bytes(reinterpret_cast<const char*>(data->data()), data->size());
+  const bool text = isUtf8(bytes) && std::none_of(bytes.begin(), bytes.end(), [](char c) {
+                      return (c >= 0 && c < 0x20 && c != '\n' && c != '\t') || c == 0x7F;
+                    });
+  if (text) return type + "=" + quote(bytes);
+  std::string hex = toHex(*data);
+  std::erase(hex, ' ');
+  return type + "=hex:" + hex;
+}
+
+// The bytes of each type the line names, as a reader of the pasteboard gets
+// them: from the first item that lists the type.
+Command expectClipboardEntries(ScenarioState& s, SimPasteboardItem want) {
+  return [&s, want = std::move(want)] {
+    const std::vector<SimPasteboardItem> items = s.desktop.pasteboard().items();
+    for (const SimPasteboardType& entry : want.types) {
+      std::optional<Bytes> got;
+      for (const SimPasteboardItem& item : items) {
+        const bool lists =
+            std::any_of(item.types.begin(), item.types.end(),
+                        [&](const SimPasteboardType& t) { return t.type == entry.type; });
+        if (!lists) continue;
+        got = item.dataFor(entry.type);
+        break;
+      }
+      if (got != entry.data) {
+        s.fail("clipboard " + showEntry(entry.type, entry.data), showEntry(entry.type, got));
+      }
+    }
+  };
+}
+
 Command readExpectClipboard(ScenarioState& s, LineReader& r) {
   auto text = [&s] { return s.desktop.pasteboard().stringForTypeString(); };
+  if (r.peek() && r.peek()->kind == Token::Kind::kWord &&
+      r.peek()->text.find('=') != std::string::npos) {
+    return expectClipboardEntries(s, readEntries(r));
+  }
   if (r.peekString()) {
     const std::string want = r.string("the clipboard's text");
     return [&s, want, text] {
@@ -183,6 +226,14 @@ Command readExpectAnswer(ScenarioState& s, LineReader& r) {
     const std::optional<DecodedReply> got = reply();
     if (!got || got->kind != DecodedReply::Kind::kSuccess || !(got->value == expected)) {
       s.fail("answer " + describe(expected), describeReply(s.lastCall));
+    }
+  };
+}
+
+Command readExpectNoAnswer(ScenarioState& s, LineReader&) {
+  return [&s] {
+    if (!s.lastCall || !s.lastCall->replies.empty()) {
+      s.fail("no answer", describeReply(s.lastCall));
     }
   };
 }
@@ -645,14 +696,17 @@ struct ShownKeystroke {
   std::string combination;
 };
 
+// Who a keystroke reached: an application, nobody, or for one posted to a
+// process that is not there, that process.
+std::string reachedBy(const PostedKey& key) {
+  if (!key.receiver.empty()) return key.receiver;
+  if (key.pid && !key.dropped) return "pid " + std::to_string(*key.pid);
+  return "nobody";
+}
+
 ShownKeystroke showKeystroke(const PostedKeystroke& k, bool withSource) {
   std::string target = withSource ? "from " + nameSource(k.key.source) + " " : "";
-  if (k.key.pid) {
-    target +=
-        "to " + (k.key.receiver.empty() ? "pid " + std::to_string(*k.key.pid) : k.key.receiver);
-  } else {
-    target += "into " + (k.key.receiver.empty() ? std::string("nobody") : k.key.receiver);
-  }
+  target += (k.key.pid ? "to " : "into ") + reachedBy(k.key);
   std::string combination = nameKeystroke(k.key.keyCode, k.key.flags);
   if (!k.both) combination += k.key.keyDown ? "(down only)" : "(up only)";
   return {target, combination};
@@ -683,11 +737,8 @@ std::string joinKeystrokes(const std::vector<ShownKeystroke>& keystrokes) {
 }
 
 bool matches(const ExpectedKeystroke& want, const PostedKeystroke& got) {
-  const std::string reached = got.key.receiver.empty()
-                                  ? (got.key.pid ? "pid " + std::to_string(*got.key.pid) : "nobody")
-                                  : got.key.receiver;
   return got.both && want.toProcess == got.key.pid.has_value() &&
-         (!want.target || *want.target == reached) && want.keyCode == got.key.keyCode &&
+         (!want.target || *want.target == reachedBy(got.key)) && want.keyCode == got.key.keyCode &&
          want.flags == got.key.flags && (!want.source || *want.source == got.key.source);
 }
 
@@ -797,12 +848,14 @@ Command readExpectStderr(ScenarioState& s, LineReader& r) {
 // ---- The menu bar and the status item ----------------------------------------
 
 Command readExpectMenubar(ScenarioState& s, LineReader& r) {
-  const std::string kind = r.oneOf({"image", "title"});
-  const std::string text = r.string(kind == "image" ? "the symbol's name" : "the title");
+  const std::string kind = r.oneOf({"image", "title", "none"});
+  const std::string text =
+      kind == "none" ? "" : r.string(kind == "image" ? "the symbol's name" : "the title");
   return [&s, kind, text] {
     const std::string got = s.desktop.statusBar().shows();
-    if (got != kind + " " + text) {
-      s.fail("menubar " + kind + " " + quote(text), got.empty() ? "nothing" : got);
+    if (kind == "none" ? !got.empty() : got != kind + " " + text) {
+      s.fail("menubar " + (kind == "none" ? kind : kind + " " + quote(text)),
+             got.empty() ? "nothing" : got);
     }
   };
 }
@@ -996,27 +1049,23 @@ Command readExpectQuit(ScenarioState& s, LineReader& r) {
   };
 }
 
-std::string formatTime(double seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", seconds);
-  return text;
-}
-
 Command readExpectTime(ScenarioState& s, LineReader& r) {
   const Seconds time = r.seconds("a time");
   return [&s, time] {
     if (s.desktop.now() != toSimTime(time)) {
-      s.fail("time " + formatTime(time.count()), formatTime(toSeconds(s.desktop.now())));
+      s.fail("time " + formatTime(toSimTime(time)), formatTime(s.desktop.now()));
     }
   };
 }
 
 constexpr CommandSpec kExpectations[] = {
-    {"expect clipboard", "\"TEXT\"|empty|items N|unchanged",
-     "The clipboard's plain text, no items, N items, or what the user's clipboard offered.",
+    {"expect clipboard", "\"TEXT\"|TYPE=VALUE …|empty|items N|unchanged",
+     "The clipboard's plain text, the bytes of any types, no items, N items, or the set-up one.",
      readExpectClipboard},
     {"expect answer", "VALUE|error \"CODE\" \"MESSAGE\"|not-implemented",
      "The answer to the last call or message from the UI.", readExpectAnswer},
+    {"expect no answer", "", "The last call or message from the UI got no answer at all.",
+     readExpectNoAnswer},
     {"expect ui", "METHOD VALUE …|none", "What the host sent the UI since the last `expect ui`.",
      readExpectUi},
     {"expect panel", "visible|hidden|size W H|centred|key",
@@ -1088,8 +1137,8 @@ constexpr CommandSpec kExpectations[] = {
      readExpectStdout},
     {"expect stderr", "\"LINE\"|none", "The next line on standard error, or that none is left.",
      readExpectStderr},
-    {"expect menubar", "image|title \"TEXT\"", "What the menu bar shows for the host.",
-     readExpectMenubar},
+    {"expect menubar", "image|title \"TEXT\"|none",
+     "What the menu bar shows for the host, if anything.", readExpectMenubar},
     {"expect status-item length", "square|variable|N", "The status item's length.",
      readExpectStatusItemLength},
     {"expect status-item image", "\"SYMBOL\" \"DESCRIPTION\" template|plain|none",

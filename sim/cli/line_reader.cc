@@ -185,7 +185,7 @@ ChannelValue LineReader::value(int depth) {
     do {
       list.push_back(value(depth + 1));
     } while (punct(","));
-    expectPunct("]");
+    expectPunct("]", ",");
     return ChannelValue(std::move(list));
   }
   if (t.kind == Token::Kind::kPunct && t.text == "{") {
@@ -196,7 +196,7 @@ ChannelValue LineReader::value(int depth) {
       expectPunct(":");
       map.emplace_back(std::move(key), value(depth + 1));
     } while (punct(","));
-    expectPunct("}");
+    expectPunct("}", ",");
     return ChannelValue(std::move(map));
   }
   if (t.kind != Token::Kind::kWord) throw ReadError("expected a value, found " + shown(t));
@@ -245,8 +245,15 @@ bool LineReader::punct(const char* p) {
   return false;
 }
 
-void LineReader::expectPunct(const char* p) {
-  if (!punct(p)) throw ReadError(std::string("expected '") + p + "'");
+void LineReader::expectPunct(const char* p, const char* alternative) {
+  if (punct(p)) return;
+  std::string expected = std::string("'") + p + "'";
+  if (alternative) expected = std::string("'") + alternative + "' or " + expected;
+  const std::size_t column = !atEnd()         ? peek()->column
+                             : tokens_.empty() ? 1
+                                               : tokens_.back().end;
+  throw ReadError("expected " + expected + " at column " + std::to_string(column) + ", found " +
+                  (atEnd() ? std::string("the end of the line") : shown(*peek())));
 }
 
 }  // namespace brimlane::sim::cli

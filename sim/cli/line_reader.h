@@ -53,13 +53,23 @@ class LineReader {
   // Refuses whatever is left on the line.
   void end();
 
+  // Takes the punctuation `p` if it comes next.
+  bool punct(const char* p);
+  // Takes every token left on the line.
+  std::vector<Token> rest() {
+    std::vector<Token> left(tokens_.begin() + static_cast<std::ptrdiff_t>(next_), tokens_.end());
+    next_ = tokens_.size();
+    return left;
+  }
+
   // A token as messages show it.
   static std::string shown(const Token& t);
 
  private:
   const Token& take(const char* what);
-  bool punct(const char* p);
-  void expectPunct(const char* p);
+  // Takes `p`, or refuses the line saying where it wanted `p` (or
+  // `alternative`, which the caller has just tried) and what it found there.
+  void expectPunct(const char* p, const char* alternative = nullptr);
 
   std::vector<Token> tokens_;
   std::size_t next_ = 0;

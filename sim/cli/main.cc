@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -66,6 +67,7 @@ int runLines(ScenarioRunner& runner, std::istream& in, Reading reading) {
   std::vector<std::pair<int, ScenarioRunner::Command>> commands;
   std::string line;
   int number = 0;
+  int commandsRead = 0;
   while (std::getline(in, line)) {
     ++number;
     auto command = runner.read(line);
@@ -76,14 +78,28 @@ int runLines(ScenarioRunner& runner, std::istream& in, Reading reading) {
       return kUnreadable;
     }
     auto& ready = std::get<ScenarioRunner::Command>(command);
+    if (ready) ++commandsRead;
     if (reading == Reading::kWholeFirst) {
       commands.emplace_back(number, std::move(ready));
     } else {
       runner.run(number, ready);
     }
   }
+  // A read that failed part-way (an input that is no file of lines) must not
+  // pass for a scenario that ends there.
+  if (in.bad()) {
+    std::cerr << "brimlane-sim: cannot read " << runner.fileName() << "\n";
+    return kUnreadable;
+  }
+  // An empty file (or one of comments only) is most likely the wrong file:
+  // saying that every expectation held would hide the mistake.
+  if (commandsRead == 0) {
+    std::cerr << "brimlane-sim: " << runner.fileName()
+              << " holds no command: a scenario needs at least one\n";
+    return kUnreadable;
+  }
   for (const auto& [lineNumber, command] : commands) runner.run(lineNumber, command);
-  runner.flush();
+  runner.finish();
   return runner.failures() ? kExpectationFailed : kAllHeld;
 }
 
@@ -123,6 +139,11 @@ int main(int argc, char** argv) {
     ScenarioRunner runner("stdin", options, std::cout, std::cerr);
     return runLines(runner, std::cin,
                     isatty(STDIN_FILENO) ? Reading::kInteractive : Reading::kAsItArrives);
+  }
+  // Opening a directory succeeds and reading it gives no line at all.
+  if (std::error_code error; std::filesystem::is_directory(file, error)) {
+    std::cerr << "brimlane-sim: cannot read " << file << ": it is a directory\n";
+    return kUnreadable;
   }
   std::ifstream in(file);
   if (!in) {

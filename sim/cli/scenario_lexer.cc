@@ -71,6 +71,7 @@ std::variant<std::vector<Token>, LexError> lex(const std::string& line) {
         token.text += line[i++];
       }
     }
+    token.end = i + 1;
     tokens.push_back(std::move(token));
     spaceBefore = false;
   }

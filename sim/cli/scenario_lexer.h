@@ -14,6 +14,7 @@ struct Token {
   std::string text;        // a string's text with its escapes resolved
   bool joined = false;     // no space between this token and the one before
   std::size_t column = 0;  // 1-based, for messages
+  std::size_t end = 0;     // the column just past the token
 };
 
 struct LexError {

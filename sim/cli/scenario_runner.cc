@@ -21,7 +21,7 @@ std::variant<ScenarioRunner::Command, std::string> ScenarioRunner::read(const st
 
 void ScenarioRunner::run(int lineNumber, const Command& command) {
   if (!command) return;
-  currentLine_ = lineNumber;
+  state_.line = lineNumber;
   ++state_.commandsRun;
   command();
   flush();
@@ -35,10 +35,20 @@ void ScenarioRunner::flush() {
   out_.flush();
 }
 
+void ScenarioRunner::finish() {
+  for (const ScenarioState::Timed& timed : state_.timedPending) {
+    state_.line = timed.line;
+    fail("the line run at " + formatTime(timed.at),
+         "the scenario's end at " + formatTime(state_.desktop.now()));
+  }
+  state_.timedPending.clear();
+  flush();
+}
+
 void ScenarioRunner::fail(const std::string& expected, const std::string& got) {
   ++failures_;
   flush();
-  err_ << fileName_ << ":" << currentLine_ << ": expected " << expected << ", got " << got << "\n";
+  err_ << fileName_ << ":" << state_.line << ": expected " << expected << ", got " << got << "\n";
   err_.flush();
 }
 

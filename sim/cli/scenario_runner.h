@@ -32,6 +32,9 @@ class ScenarioRunner {
   void run(int lineNumber, const Command& command);
   // Prints whatever the timeline gained since the last print.
   void flush();
+  // The scenario has ended: a line timed for a moment that never came is a
+  // failure, since what it states was never checked or done.
+  void finish();
 
   int failures() const { return failures_; }
   const std::string& fileName() const { return fileName_; }
@@ -46,7 +49,6 @@ class ScenarioRunner {
   std::ostream& err_;
   ScenarioState state_;
 
-  int currentLine_ = 0;
   int failures_ = 0;
   std::size_t printed_ = 0;
 };

@@ -1,6 +1,14 @@
 #include "sim/cli/scenario_state.h"
 
+#include <cstdio>
+
 namespace brimlane::sim::cli {
+
+std::string formatTime(SimTime time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", toSeconds(time));
+  return text;
+}
 
 SimApp& ScenarioState::appNamed(const std::string& name) {
   if (name == "host") return desktop.workspace().host();

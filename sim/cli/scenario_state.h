@@ -15,6 +15,9 @@
 
 namespace brimlane::sim::cli {
 
+// A virtual time as scenarios write it, to the millisecond: "0.300".
+std::string formatTime(SimTime time);
+
 class ScenarioState {
  public:
   // Told of every expectation that does not hold.
@@ -45,6 +48,14 @@ class ScenarioState {
 
   // Commands run so far, counting this one: the first is 1.
   std::size_t commandsRun = 0;
+  // The line of the command running, which a failed expectation names.
+  int line = 0;
+  // Lines timed with `at` whose moment has not come yet, with that moment.
+  struct Timed {
+    int line;
+    SimTime at;
+  };
+  std::vector<Timed> timedPending;
   // The clipboard as the user last set it, and the command that last added
   // an item to it (0: none): consecutive `clipboard item` lines build one
   // clipboard.

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "sim/cli/command_table.h"
+#include "sim/cli/pasteboard_entries.h"
 
 namespace brimlane::sim::cli {
 namespace {
@@ -58,7 +59,7 @@ Command readPluginMissing(ScenarioState& s, LineReader& r) {
 
 Command readTrusted(ScenarioState& s, LineReader& r) {
   const bool trusted = r.yesOrNo();
-  return [&s, trusted] { s.desktop.accessibility().trusted = trusted; };
+  return [&s, trusted] { s.desktop.accessibility().setTrusted(trusted); };
 }
 
 Command readScreen(ScenarioState& s, LineReader& r) {
@@ -85,7 +86,8 @@ Command readApp(ScenarioState& s, LineReader& r) {
     }
   }
   return [&s, name, bundle, pid] {
-    if (s.desktop.workspace().find(name)) {
+    // One that has quit can be started again, as a new process.
+    if (const SimApp* running = s.desktop.workspace().find(name); running && running->running) {
       s.fail("a new application " + name, "one already running");
       return;
     }
@@ -151,26 +153,7 @@ Command readClipboardNoList(ScenarioState& s, LineReader&) {
 }
 
 Command readClipboardItem(ScenarioState& s, LineReader& r) {
-  SimPasteboardItem item;
-  while (!r.atEnd()) {
-    const std::string entry = r.word("TYPE=VALUE");
-    const std::size_t equals = entry.find('=');
-    if (equals == std::string::npos || equals == 0) {
-      throw ReadError("expected TYPE=VALUE, found \"" + entry + "\"");
-    }
-    const std::string type = entry.substr(0, equals);
-    const std::string value = entry.substr(equals + 1);
-    if (value == "nodata") {
-      item.types.push_back({type, std::nullopt});
-    } else if (value == "hex") {
-      item.types.push_back({type, r.hexAfter("hex")});
-    } else if (value.empty() && r.peekString() && r.peek()->joined) {
-      item.types.push_back({type, toBytes(r.string("the type's text"))});
-    } else {
-      throw ReadError("the value of " + type + " must be \"text\", hex:HEX or nodata");
-    }
-  }
-  if (item.types.empty()) throw ReadError("clipboard item needs at least one TYPE=VALUE");
+  const SimPasteboardItem item = readEntries(r);
   return [&s, item] {
     // Right after another item line this adds an item; otherwise it starts
     // a new clipboard.

@@ -1,10 +1,12 @@
 // Drives a launched host through a long, arbitrary sequence of what users,
 // other applications and the UI code may do, and checks after every step
-// (and at every keystroke) the promises the host makes whatever happens:
-// one answer per call, no keystroke without the Accessibility trust, none
-// for an application that has quit, Command-C and Command-V meaning copy and
-// paste in the user's keyboard layout, the user's clipboard given back, nothing acting once the
-// host is gone, the main thread never blocked past one capture, released snapshots zeroed.
+// (and at every keystroke) the promises the host makes whatever happens: one
+// answer per call, no keystroke reaching an application without the
+// Accessibility trust, none for an application that has quit, Command-C and
+// Command-V meaning copy and paste in the user's keyboard layout, the user's
+// clipboard given back (also when the user quits), nothing acting once the
+// host is gone or has quit, the main thread never blocked past one capture,
+// released snapshots zeroed.
 #pragma once
 
 #include <cstdint>
@@ -89,8 +91,6 @@ class DesktopExplorer {
   // the host's control wrote over it while the host was borrowing it.
   std::vector<SimPasteboardItem> userClipboard_;
   bool disturbed_ = false;
-  // Paste keystrokes owed to pastes that began with the trust granted.
-  int trustedPastesOwed_ = 0;
   // The text of the latest paste, while nothing else has written over it.
   std::optional<std::string> pastedText_;
   // Pastes whose keystroke may still come, oldest first: when it is due and
