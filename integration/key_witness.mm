@@ -17,7 +17,6 @@
 // prints why and exits 3, and the run judges by what else it can see.
 #include <ApplicationServices/ApplicationServices.h>
 #import <Foundation/Foundation.h>
-
 #include <time.h>
 
 #include <cstdio>
@@ -30,7 +29,9 @@ constexpr int kUsage = 2;
 FILE* logFile = nullptr;
 CFMachPortRef tap = nullptr;
 
-unsigned long long now() { return clock_gettime_nsec_np(CLOCK_UPTIME_RAW); }
+unsigned long long now() {
+  return clock_gettime_nsec_np(CLOCK_UPTIME_RAW);
+}
 
 CGEventRef onEvent(CGEventTapProxy, CGEventType type, CGEventRef event, void*) {
   // The system turns a tap off that it judges too slow, or at the user's

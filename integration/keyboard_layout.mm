@@ -39,14 +39,14 @@ constexpr int kReadBackTries = 20;
 constexpr CFTimeInterval kReadBackInterval = 0.1;
 
 NSString* stringProperty(id source, CFStringRef key) {
-  const auto value = static_cast<CFStringRef>(
-      TISGetInputSourceProperty((__bridge TISInputSourceRef)source, key));
+  const auto value =
+      static_cast<CFStringRef>(TISGetInputSourceProperty((__bridge TISInputSourceRef)source, key));
   return value ? (__bridge NSString*)value : nil;
 }
 
 bool booleanProperty(id source, CFStringRef key) {
-  const auto value = static_cast<CFBooleanRef>(
-      TISGetInputSourceProperty((__bridge TISInputSourceRef)source, key));
+  const auto value =
+      static_cast<CFBooleanRef>(TISGetInputSourceProperty((__bridge TISInputSourceRef)source, key));
   return value && CFBooleanGetValue(value);
 }
 
@@ -99,13 +99,13 @@ int say(int status, NSString* message) {
 
 // What a Text Input Sources call that did not take answered.
 NSString* answered(const char* call, NSString* sourceID, OSStatus status) {
-  return [NSString stringWithFormat:@"%s(%@) answered %d", call, sourceID, static_cast<int>(status)];
+  return
+      [NSString stringWithFormat:@"%s(%@) answered %d", call, sourceID, static_cast<int>(status)];
 }
 
 bool appendState(NSString* statePath, NSString* line) {
-  NSString* before = [NSString stringWithContentsOfFile:statePath
-                                               encoding:NSUTF8StringEncoding
-                                                  error:nil] ?: @"";
+  NSString* before =
+      [NSString stringWithContentsOfFile:statePath encoding:NSUTF8StringEncoding error:nil] ?: @"";
   NSString* after = [before stringByAppendingFormat:@"%@\n", line];
   return [after writeToFile:statePath atomically:YES encoding:NSUTF8StringEncoding error:nil];
 }
@@ -152,8 +152,9 @@ int selectSource(NSString* sourceID, NSString* statePath) {
   // A keyboard layout is its own layout: both must read back as the one
   // selected, or the keys the host finds would be another layout's.
   if (!readsBack(sourceID, sourceID)) {
-    return say(kRefused, [NSString stringWithFormat:@"%@ was selected, but reads back as %@ after 2 s",
-                                                    sourceID, describeCurrent()]);
+    return say(kRefused,
+               [NSString stringWithFormat:@"%@ was selected, but reads back as %@ after 2 s",
+                                          sourceID, describeCurrent()]);
   }
   return say(0, [NSString stringWithFormat:@"selected %@ (%@)", sourceID,
                                            stringProperty(source, kTISPropertyLocalizedName)]);
@@ -182,8 +183,9 @@ int restore(NSString* statePath) {
   // An input method's layout is whatever it uses, so only the source itself
   // must read back.
   if (status != noErr) {
-    return say(kFailed, [NSString stringWithFormat:@"%@ not put back: %@", original,
-                                                   answered("TISSelectInputSource", original, status)]);
+    return say(kFailed,
+               [NSString stringWithFormat:@"%@ not put back: %@", original,
+                                          answered("TISSelectInputSource", original, status)]);
   }
   if (!readsBack(original, nil)) {
     return say(kFailed, [NSString stringWithFormat:@"%@ not put back: reads back as %@ after 2 s",
@@ -192,8 +194,8 @@ int restore(NSString* statePath) {
   [NSFileManager.defaultManager removeItemAtPath:statePath error:nil];
   NSString* message = [@"put back " stringByAppendingString:original];
   if (disabled.count > 0) {
-    message = [message stringByAppendingFormat:@"; disabled %@",
-                                               [disabled componentsJoinedByString:@", "]];
+    message = [message
+        stringByAppendingFormat:@"; disabled %@", [disabled componentsJoinedByString:@", "]];
   }
   return say(0, message);
 }

@@ -18,7 +18,6 @@
 // key (every key press it receives: key code and flags) and text (its text
 // after any change, a paste among them).
 #import <AppKit/AppKit.h>
-
 #include <time.h>
 #include <unistd.h>
 
@@ -30,9 +29,8 @@ FILE* logFile = nullptr;
 
 void logEvent(NSString* event, NSString* detail = nil) {
   if (!logFile) return;
-  std::fprintf(logFile, "%s %llu%s%s\n", event.UTF8String,
-               clock_gettime_nsec_np(CLOCK_UPTIME_RAW), detail ? " " : "",
-               detail ? detail.UTF8String : "");
+  std::fprintf(logFile, "%s %llu%s%s\n", event.UTF8String, clock_gettime_nsec_np(CLOCK_UPTIME_RAW),
+               detail ? " " : "", detail ? detail.UTF8String : "");
 }
 
 }  // namespace
@@ -74,8 +72,8 @@ void logEvent(NSString* event, NSString* detail = nil) {
   NSApp.mainMenu = [self makeMainMenu];
   _window = [[NSWindow alloc] initWithContentRect:NSMakeRect(0, 0, 480, 200)
                                         styleMask:NSWindowStyleMaskTitled
-                                        backing:NSBackingStoreBuffered
-                                          defer:NO];
+                                          backing:NSBackingStoreBuffered
+                                            defer:NO];
   _window.title = @"Brimlane quitting target";
   // Nothing of it may come back at a later launch.
   _window.restorable = NO;
@@ -96,15 +94,15 @@ void logEvent(NSString* event, NSString* detail = nil) {
   [textView selectAll:nil];
   // Every key press the application receives, key equivalents included: a
   // Command-V that reached it before it quit shows here.
-  _keyMonitor = [NSEvent addLocalMonitorForEventsMatchingMask:NSEventMaskKeyDown
-                                                      handler:^NSEvent*(NSEvent* event) {
-                                                        logEvent(@"key",
-                                                                 [NSString stringWithFormat:
-                                                                     @"%u 0x%lx", event.keyCode,
-                                                                     static_cast<unsigned long>(
-                                                                         event.modifierFlags)]);
-                                                        return event;
-                                                      }];
+  _keyMonitor = [NSEvent
+      addLocalMonitorForEventsMatchingMask:NSEventMaskKeyDown
+                                   handler:^NSEvent*(NSEvent* event) {
+                                     logEvent(@"key",
+                                              [NSString stringWithFormat:@"%u 0x%lx", event.keyCode,
+                                                                         static_cast<unsigned long>(
+                                                                             event.modifierFlags)]);
+                                     return event;
+                                   }];
   // open brings a new application forward already; this covers a launch that
   // did not.
   [NSApp activateIgnoringOtherApps:YES];

@@ -249,9 +249,7 @@ void LineReader::expectPunct(const char* p, const char* alternative) {
   if (punct(p)) return;
   std::string expected = std::string("'") + p + "'";
   if (alternative) expected = std::string("'") + alternative + "' or " + expected;
-  const std::size_t column = !atEnd()         ? peek()->column
-                             : tokens_.empty() ? 1
-                                               : tokens_.back().end;
+  const std::size_t column = !atEnd() ? peek()->column : tokens_.empty() ? 1 : tokens_.back().end;
   throw ReadError("expected " + expected + " at column " + std::to_string(column) + ", found " +
                   (atEnd() ? std::string("the end of the line") : shown(*peek())));
 }
