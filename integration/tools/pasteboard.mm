@@ -69,23 +69,31 @@ double monotonicSeconds() {
   return static_cast<double>(clock.tv_sec) + static_cast<double>(clock.tv_nsec) / 1e9;
 }
 
+// One JSON object on one line, or nil when the object is not one JSON can
+// carry.
+NSData* jsonLine(NSDictionary* object) {
+  if (![NSJSONSerialization isValidJSONObject:object]) return nil;
+  NSMutableData* line = [[NSJSONSerialization
+      dataWithJSONObject:object
+                 options:NSJSONWritingSortedKeys | NSJSONWritingWithoutEscapingSlashes
+                   error:nil] mutableCopy];
+  [line appendBytes:"\n" length:1];
+  return line;
+}
+
 // Prints the one JSON object of this run on standard output.
 int finish(int status, NSDictionary* object) {
-  NSData* data = nil;
-  if ([NSJSONSerialization isValidJSONObject:object]) {
-    data = [NSJSONSerialization
-        dataWithJSONObject:object
-                   options:NSJSONWritingSortedKeys | NSJSONWritingWithoutEscapingSlashes
-                     error:nil];
-  }
-  if (!data) {
+  NSData* line = jsonLine(object);
+  if (!line) {
     // Nothing here makes an object that cannot be written; should one turn
     // up, the run still reads a failure rather than nothing.
-    std::printf("{\"ok\":false,\"reason\":\"the answer could not be written as JSON\"}\n");
-    return kFailed;
+    status = kFailed;
+    line = jsonLine(@{
+      @"ok" : @NO,
+      @"reason" : @"the answer could not be written as JSON",
+    });
   }
-  std::fwrite(data.bytes, 1, data.length, stdout);
-  std::fputc('\n', stdout);
+  std::fwrite(line.bytes, 1, line.length, stdout);
   std::fflush(stdout);
   return status;
 }
