@@ -29,15 +29,21 @@
 // tap may be made and then get no events); the run proves it by a control
 // keystroke of its own that must show up here.
 //
-// The tap is at the session. What it can see, in CGEvent.h's words:
+// The tap is at the session (kCGSessionEventTap). What it can see, in
+// CGEvent.h's words. Taps sit, in order, "at the point where HIDSystem events
+// enter the server, at the point where HIDSystem and remote control events
+// enter a session, at the point where events have been annotated to flow to a
+// specific application, or at the point where events are delivered to the
+// application".
 // - CGEventPost "posts the specified event immediately before any event taps
 //   instantiated for that location, and the event passes through any such
-//   taps"; the host posts its Command-V at the HID tap, where events enter
-//   the server before they enter a session, so the Command-V passes this tap.
+//   taps". The host posts its Command-V at the HID tap, the first of those
+//   points, so the Command-V goes on into the session and passes this tap.
 // - CGEventPostToPid "posts the specified event immediately before any event
-//   taps instantiated for the specified process"; the capture's Command-C is
-//   posted that way, past every session tap, so this witness cannot see it.
-//   The run reads that one from the target application's own log.
+//   taps instantiated for the specified process, and the event passes through
+//   any such taps". The capture's Command-C is posted that way, to the target
+//   alone, after the session's taps, so this witness cannot see it; the run
+//   reads that one in the target application's own log.
 #include <ApplicationServices/ApplicationServices.h>
 #import <Foundation/Foundation.h>
 #include <time.h>
