@@ -172,8 +172,9 @@ NSNumber* keyTypingWithCommand(const UCKeyboardLayout* layout, UniChar character
     UInt32 deadKeyState = 0;
     UniChar typed[4];
     UniCharCount length = 0;
-    // With dead keys not followed, a key that only starts an accent types
-    // nothing, rather than the letter of whatever key comes next.
+    // No new dead-key state is set (UnicodeUtilities.h), so each key is read
+    // on its own, and a key that would start an accent is never taken for
+    // the letter that a following key would make of it.
     const OSStatus status = UCKeyTranslate(layout, keyCode, kUCKeyActionDown, kCommandModifierState,
                                            keyboardType, kUCKeyTranslateNoDeadKeysMask,
                                            &deadKeyState, std::size(typed), &length, typed);
