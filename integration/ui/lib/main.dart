@@ -2,11 +2,11 @@
 // the text of reloadText(), calls every method of the host's two channels
 // once and records each answer, and calls one harmless method of each of its
 // plug-ins to show that the host registered it; then it answers every
-// selection the host hands over by asking the host to paste the same text in
-// capitals. After a hot reload it records reloadText() again. Each of these is
-// written as one JSON object per line to the file named by
-// BRIMLANE_INTEGRATION_REPORT, and nowhere else: integration/run reads that
-// file to judge the host.
+// selection the host hands over by asking the host to paste pastedText() of
+// it. After a hot reload it records reloadText() again. Each of these is
+// written as one JSON object per line, with the time it happened, to the file
+// named by BRIMLANE_INTEGRATION_REPORT, and nowhere else: integration/run
+// reads that file to judge the host.
 import 'dart:async';
 import 'dart:convert';
 import 'dart:io';
@@ -125,10 +125,16 @@ Future<Object?> onHostCall(Report report, MethodCall call) async {
   });
   final Object? text = call.arguments;
   if (call.method == 'updateSelection' && text is String) {
-    unawaited(callHost(report, selectionChannel, 'pasteText', text.toUpperCase()));
+    unawaited(callHost(report, selectionChannel, 'pasteText', pastedText(text)));
   }
   return null;
 }
+
+/// What the UI asks the host to paste for a captured [selection]: the same
+/// text between guillemets. It differs from the selection, so a paste that
+/// did not happen cannot pass for one, and the run can work it out exactly,
+/// which a case mapping of accented or other letters would not let it do.
+String pastedText(String selection) => '«$selection»';
 
 /// Calls [method] on [channel] and records the call and its answer: a value,
 /// an error with its three fields, "not implemented", or an exception that
@@ -181,12 +187,14 @@ class Report {
 
   final File? _file;
 
-  /// Appends [entry] as one line. Keys keep the order they are written in,
-  /// so the driver can compare whole lines. The write is synchronous and
-  /// flushed: lines stay in the order of the events, and each is on disk
-  /// before the driver looks for it.
+  /// Appends [entry] as one line, with `time`: when it was written, in
+  /// seconds since the Unix epoch, the clock the run's own tools write too.
+  /// The write is synchronous and flushed: lines stay in the order of the
+  /// events, and each is on disk before the driver looks for it.
   void write(Map<String, Object?> entry) {
-    final String line = jsonEncode(entry, toEncodable: (Object? value) => '$value');
+    final double time = DateTime.now().microsecondsSinceEpoch / 1e6;
+    final String line = jsonEncode(<String, Object?>{...entry, 'time': time},
+        toEncodable: (Object? value) => '$value');
     _file?.writeAsStringSync('$line\n', mode: FileMode.append, flush: true);
   }
 }

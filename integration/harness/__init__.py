@@ -1,0 +1,1 @@
+"""The end-to-end run on a Mac, as a package: integration/run is its entry."""
