@@ -56,7 +56,7 @@ def parse(arguments: List[str]) -> argparse.Namespace:
                         help="the way the plug-ins must have come into the build; without it the run only says which")
     parser.add_argument("--hot-reload-by", type=_minutes, default=30.0, metavar="MINUTES",
                         help="start the hot reload only while the run has taken fewer minutes than this "
-                             "(default 30); 0 leaves it out")
+                             "(default 30), and otherwise skip it; 0 leaves it out of the run")
     parser.add_argument("--budget", type=_minutes, default=40.0, metavar="MINUTES",
                         help="stop the cases after this many minutes (default 40), still writing the whole table; "
                              "keep it below the job's timeout-minutes")

@@ -74,11 +74,12 @@ def plan(options: Options) -> List[Case]:
     ]
     # Ended before the hot reload, which starts the application again.
     cases.append(Case("host-ended", "the host ended", host.end_case, ("host",)))
-    cases += [
-        Case("hot-reload:started", "flutter run --machine started the app", hot_reload.started, ("app",)),
-        Case("hot-reload:reload", "app.restart answered code 0", hot_reload.reload, ("hot-reload:started",)),
-        Case("hot-reload:new-code", "the new text, from the same process", hot_reload.new_code, ("hot-reload:reload",)),
-        Case("hot-reload:stop", "app.stop ended the app", hot_reload.stop, ("hot-reload:started",)),
-        Case("crash-reports", "no crash report of the host", diagnostics.crash_reports),
-    ]
+    if options.hot_reload_by > 0:
+        cases += [
+            Case("hot-reload:started", "flutter run --machine started the app", hot_reload.started, ("app",)),
+            Case("hot-reload:reload", "app.restart answered code 0", hot_reload.reload, ("hot-reload:started",)),
+            Case("hot-reload:new-code", "the new text, from the same process", hot_reload.new_code, ("hot-reload:reload",)),
+            Case("hot-reload:stop", "app.stop ended the app", hot_reload.stop, ("hot-reload:started",)),
+        ]
+    cases.append(Case("crash-reports", "no crash report of the host", diagnostics.crash_reports))
     return cases

@@ -57,12 +57,12 @@ def keys_case(ctx: Context, layout: Layout) -> Outcome:
         return stopped
     report = UiReport(ctx.paths.report)
     answer = report.answer(SELECTION_CHANNEL, "pasteText", mark)
-    if answer is None:
-        received = report.received("updateSelection", mark)
-        return failed(f"no paste to watch: the UI received {received.get('arguments') if received else 'nothing'}")
-    processes.wait_until(lambda: bool(target.events("text", started)), ctx.timing.paste)
+    if answer is not None:
+        processes.wait_until(lambda: bool(target.events("text", started)), ctx.timing.paste)
     processes.pause(ctx.timing.quiet_after_paste)
 
+    # The key codes are judged whatever else happened: a Command-C with the
+    # wrong key copies nothing, and the reason must say which key it was.
     problems: List[str] = []
     commands = [k for k in target.events("key", started) if witness.is_command(k) and k.get("keyCode") != osa.SELECT_ALL_KEY]
     copy = commands[0] if commands else None
@@ -70,14 +70,18 @@ def keys_case(ctx: Context, layout: Layout) -> Outcome:
         problems.append("the target received no Command keystroke for the copy")
     elif copy.get("keyCode") != wanted["c"]:
         problems.append(f"the host's Command-C carried key code {copy.get('keyCode')}, but \"c\" is key code {wanted['c']} under {layout.name}")
-    pastes = [k for k in eyes.keystrokes(time_of(answer) or started) if witness.is_command(k)]
-    if not pastes:
-        problems.append("the witness saw no Command keystroke for the paste")
-    elif pastes[0].get("keyCode") != wanted["v"]:
-        problems.append(f"the host's Command-V carried key code {pastes[0].get('keyCode')}, but \"v\" is key code {wanted['v']} under {layout.name} ({witness.describe(pastes[0])})")
-    pasted = target.events("text", started)
-    if not pasted or pasted[-1].get("text") != f"«{text}»":
-        problems.append(f"the target's text is {pasted[-1].get('text') if pasted else text!r} after the paste")
+    if answer is None:
+        received = report.received("updateSelection", mark)
+        problems.append(f"no paste to watch: the UI received {received.get('arguments') if received else 'nothing'}")
+    else:
+        pastes = [k for k in eyes.keystrokes(time_of(answer) or started) if witness.is_command(k)]
+        if not pastes:
+            problems.append("the witness saw no Command keystroke for the paste")
+        elif pastes[0].get("keyCode") != wanted["v"]:
+            problems.append(f"the host's Command-V carried key code {pastes[0].get('keyCode')}, but \"v\" is key code {wanted['v']} under {layout.name} ({witness.describe(pastes[0])})")
+        pasted = target.events("text", started)
+        if not pasted or pasted[-1].get("text") != f"«{text}»":
+            problems.append(f"the target's text is {pasted[-1].get('text') if pasted else text!r} after the paste")
     stray = typed_into(other, started)
     if stray:
         problems.append(f"the bystander received {stray}")

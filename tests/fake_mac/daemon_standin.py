@@ -14,7 +14,7 @@ from pathlib import Path
 from typing import Any, Callable, Dict
 
 
-def run_machine(start_host: Callable[..., Any]) -> int:
+def run_machine(start_host: Callable[[Path], int]) -> int:
     def send(message: Dict[str, Any]) -> None:
         print(json.dumps([message]), flush=True)
 
@@ -26,7 +26,7 @@ def run_machine(start_host: Callable[..., Any]) -> int:
     send({"event": "app.start", "params": {"appId": "stand-in-app", "deviceId": "macos", "directory": os.getcwd(),
                                              "supportsRestart": True, "launchMode": "run", "mode": "debug"}})
     executable = Path.cwd() / "build" / "macos" / "Build" / "Products" / "Debug" / "Brimlane.app" / "Contents" / "MacOS" / "Brimlane"
-    app = start_host(executable, dict(os.environ), os.devnull, os.devnull)
+    app = start_host(executable)
     send({"event": "app.started", "params": {"appId": "stand-in-app"}})
     report = Path(os.environ["BRIMLANE_INTEGRATION_REPORT"])
     for line in sys.stdin:
@@ -42,15 +42,14 @@ def run_machine(start_host: Callable[..., Any]) -> int:
             # What reassemble() writes once the reloaded code runs.
             text = re.search(r"=> '(.*)';", Path("lib/reload_text.dart").read_text()).group(1)  # type: ignore[union-attr]
             with report.open("a") as file:
-                file.write(json.dumps({"event": "reassembled", "pid": app.pid, "text": text, "time": time.time()}) + "\n")
+                file.write(json.dumps({"event": "reassembled", "pid": app, "text": text, "time": time.time()}) + "\n")
             send({"id": identifier, "result": {"code": 0, "message": "Reloaded 1 of 612 libraries in 201ms."}})
         elif method == "app.stop":
-            os.killpg(app.pid, signal.SIGTERM)
-            app.wait()
+            os.killpg(app, signal.SIGTERM)
             send({"id": identifier, "result": True})
             send({"event": "app.stop", "params": {"appId": "stand-in-app"}})
             return 0
         else:
             send({"id": identifier, "error": "command not understood", "trace": ""})
-    os.killpg(app.pid, signal.SIGTERM)
+    os.killpg(app, signal.SIGTERM)
     return 0

@@ -22,6 +22,7 @@ import json
 import os
 import pty
 import re
+import socket as socket_module
 import socketserver
 import subprocess
 import sys
@@ -361,17 +362,30 @@ def post_page_report(document: Document, event: str) -> None:
 
 
 class Handler(socketserver.StreamRequestHandler):
+    """A command of standin.c ("name"), or a request of a Python stand-in or
+    of the test itself ("op")."""
+
     desktop: Desktop
 
     def handle(self) -> None:
-        from operations import answer  # beside this file
+        import struct
 
-        line = self.rfile.readline()
+        import operations
+        import standins
+
+        request = json.loads(self.rfile.readline())
+        if "name" in request:
+            credentials = self.request.getsockopt(socket_module.SOL_SOCKET, socket_module.SO_PEERCRED, struct.calcsize("3i"))
+            pid = struct.unpack("3i", credentials)[0]
+            reply = standins.run(self.desktop, request, pid)
+            out, err = reply.stdout.encode(), reply.stderr.encode()
+            self.wfile.write(f"{reply.status} {int(reply.stay)} {len(out)} {len(err)}\n".encode() + out + err)
+            return
         try:
-            reply = answer(self.desktop, json.loads(line))
+            answer = operations.answer(self.desktop, request)
         except Exception as error:  # reported to the stand-in, which fails loudly
-            reply = {"error": f"{type(error).__name__}: {error}"}
-        self.wfile.write((json.dumps(reply) + "\n").encode())
+            answer = {"error": f"{type(error).__name__}: {error}"}
+        self.wfile.write((json.dumps(answer) + "\n").encode())
 
 
 def serve(state: Path) -> None:

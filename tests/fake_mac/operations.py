@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import json
+import os
 import threading
 import time
 import urllib.parse
@@ -318,7 +319,6 @@ def state(desktop: Desktop, request: Dict[str, Any]) -> Dict[str, Any]:
 
 def shutdown(desktop: Desktop, request: Dict[str, Any]) -> Dict[str, Any]:
     """For the tests, at their end: every application's process ends."""
-    import os
     import signal
 
     with desktop.lock:
@@ -330,8 +330,17 @@ def shutdown(desktop: Desktop, request: Dict[str, Any]) -> Dict[str, Any]:
     return {"status": 0}
 
 
+def start_host(desktop: Desktop, request: Dict[str, Any]) -> Dict[str, Any]:
+    """For the stand-in of `flutter run`, which launches the executable."""
+    import standins
+
+    pid = standins.start_host(desktop, Path(request["executable"]), request["env"], os.devnull, os.devnull)
+    return {"pid": pid}
+
+
 OPERATIONS: Dict[str, Callable[[Desktop, Dict[str, Any]], Dict[str, Any]]] = {
     "shutdown": shutdown,
+    "start-host": start_host,
     "osa": osa,
     "open": open_,
     "launch": launch,
