@@ -34,7 +34,7 @@ def stop(signum: int, _frame: object) -> NoReturn:
 
 
 def main(argv: List[str]) -> int:
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
     parser.add_argument("report")
     parser.add_argument("seconds", nargs="?", type=float, default=300.0)
     args = parser.parse_args(argv)

@@ -13,19 +13,8 @@ from __future__ import annotations
 from dataclasses import dataclass
 from typing import Tuple
 
-from .targets import (
-    AccessibilityText,
-    Electron,
-    FlutterTextField,
-    OpenPage,
-    ReportFile,
-    SwingProgram,
-    PageReport,
-    Starter,
-    Reader,
-    TerminalWindow,
-    TextEditDocument,
-)
+from .programs import FlutterTextField, ReportFile, SwingProgram, TerminalWindow
+from .targets import AccessibilityText, Electron, OpenPage, PageReport, Reader, Starter, TextEditDocument
 
 
 @dataclass(frozen=True)
@@ -60,20 +49,20 @@ APPLICATIONS: Tuple[Application, ...] = (
     Application("TextEdit", "textedit", "AppKit", TextEditDocument(), AccessibilityText()),
     Application(
         "Safari (textarea)", "safari-textarea", "WebKit",
-        OpenPage("Safari", "com.apple.Safari", "textarea"), PageReport(),
+        OpenPage("Safari", "textarea"), PageReport(),
     ),
     Application(
         "Safari (contenteditable)", "safari-contenteditable", "WebKit",
-        OpenPage("Safari", "com.apple.Safari", "contenteditable"), PageReport(),
+        OpenPage("Safari", "contenteditable"), PageReport(),
     ),
     Application(
         "Google Chrome", "chrome", "Blink",
-        OpenPage("Google Chrome", "com.google.Chrome", "textarea", chrome_args=_CHROME_ARGS),
+        OpenPage("Google Chrome", "textarea", chrome_args=_CHROME_ARGS),
         PageReport(),
     ),
     Application(
         "Firefox", "firefox", "Gecko",
-        OpenPage("Firefox", "org.mozilla.firefox", "textarea", firefox_prefs=_FIREFOX_PREFS),
+        OpenPage("Firefox", "textarea", firefox_prefs=_FIREFOX_PREFS),
         PageReport(),
     ),
     Application("Electron", "electron", "Electron", Electron("textarea"), PageReport()),

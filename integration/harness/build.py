@@ -14,7 +14,7 @@ from typing import List, Tuple
 from . import processes
 from .context import Context
 from .report import Outcome, failed, passed, skipped
-from .targets import FlutterTextField
+from .programs import FlutterTextField
 
 # The run's own programs: output name, source, frameworks.
 TOOLS: Tuple[Tuple[str, str, Tuple[str, ...]], ...] = (

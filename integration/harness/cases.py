@@ -13,7 +13,7 @@ import signal
 import time
 import traceback
 from dataclasses import dataclass
-from typing import Callable, List, Optional, Sequence, Tuple
+from typing import Callable, Dict, List, Optional, Sequence, Tuple
 
 from .context import Context
 from .report import FAIL, NOT_RUN, PASS, SKIP, Outcome, Report, Row
@@ -57,7 +57,7 @@ def verdict_from_needs(case: Case, report: Report) -> Optional[Outcome]:
 
 
 _SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
-_EXIT_STATUS = {signal.SIGINT: 130, signal.SIGTERM: 143, signal.SIGHUP: 129}
+_EXIT_STATUS: Dict[int, int] = {int(signal.SIGINT): 130, int(signal.SIGTERM): 143, int(signal.SIGHUP): 129}
 
 
 class Guard:

@@ -12,6 +12,7 @@ from typing import Any, Dict, List, Optional, Tuple
 
 from . import processes
 from .context import Context
+from .jsonlines import as_list, as_object, last_object, number, parse_object
 
 Items = List[Dict[str, Any]]
 
@@ -52,18 +53,10 @@ def tool(ctx: Context) -> Path:
     return ctx.paths.tool("pasteboard")
 
 
-def _json(result: processes.Result) -> Optional[Dict[str, Any]]:
-    try:
-        value = json.loads(result.stdout)
-    except json.JSONDecodeError:
-        return None
-    return value if isinstance(value, dict) else None  # pyright: ignore[reportUnknownVariableType]
-
-
 def read(ctx: Context) -> Tuple[Optional[List[Any]], str]:
     """The pasteboard's items as the tool reports them, or why not."""
     result = processes.run([tool(ctx), "read"], timeout=ctx.timing.quick_command)
-    document = _json(result)
+    document = parse_object(result.stdout)
     if not result.ok or document is None or not isinstance(document.get("items"), list):
         return None, f"pasteboard read: {result.describe()}"
     return document["items"], ""
@@ -96,7 +89,7 @@ def put_sentinel(ctx: Context) -> Tuple[Optional[Path], str]:
     wanted = ctx.log("clipboard-sentinel.json")
     wanted.write_text(json.dumps(to_json(SENTINEL)), encoding="utf-8")
     result = processes.run([tool(ctx), "write", wanted], timeout=ctx.timing.quick_command)
-    document = _json(result)
+    document = parse_object(result.stdout)
     if not result.ok or document is None or document.get("ok") is not True:
         return None, f"pasteboard write: {result.describe()}"
     items, error = read(ctx)
@@ -122,20 +115,16 @@ def watch_result(ctx: Context, watch: processes.Background, expected: Path) -> T
     processes.wait_until(lambda: not watch.running(), ctx.timing.clipboard_restored + 5)
     watch.stop()
     text = watch.output.read_text(encoding="utf-8", errors="replace")
-    try:
-        document = json.loads(text.strip().splitlines()[-1]) if text.strip() else None
-    except json.JSONDecodeError:
-        document = None
-    if not isinstance(document, dict):
+    document = last_object(text)
+    if document is None:
         return False, None, f"pasteboard wait said nothing readable: {text[:200]!r}"
-    if document.get("equal") is True:  # pyright: ignore[reportUnknownMemberType]
-        when = document.get("time")  # pyright: ignore[reportUnknownMemberType, reportUnknownVariableType]
+    if document.get("equal") is True:
         # Equal at its first look, the watch began after the host had given
         # the clipboard back (or before it took it): when is not known.
-        changed = len(document.get("seen") or []) > 1  # pyright: ignore[reportUnknownMemberType, reportUnknownArgumentType]
-        return True, float(when) if changed and isinstance(when, (int, float)) else None, ""
-    wanted = json.loads(expected.read_text(encoding="utf-8"))["items"]
-    return False, None, differences(wanted, document.get("items") or [])  # pyright: ignore[reportUnknownMemberType, reportUnknownArgumentType]
+        changed = len(as_list(document.get("seen"))) > 1
+        return True, number(document.get("time")) if changed else None, ""
+    wanted = as_list(as_object(parse_object(expected.read_text(encoding="utf-8"))).get("items"))
+    return False, None, differences(wanted, as_list(document.get("items")))
 
 
 def differences(wanted: List[Any], got: List[Any]) -> str:

@@ -157,8 +157,8 @@ class Context:
     started: float = field(default_factory=time.time)
     # What later cases need from earlier ones: the host's pid, the key
     # witness, the keys each layout uses …
-    state: Dict[str, object] = field(default_factory=dict)
-    notes: List[str] = field(default_factory=list)
+    state: Dict[str, object] = field(default_factory=lambda: {})
+    notes: List[str] = field(default_factory=lambda: [])
 
     @property
     def flutter_env(self) -> Dict[str, str]:

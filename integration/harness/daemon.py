@@ -17,6 +17,7 @@ from pathlib import Path
 from typing import IO, Any, Callable, Dict, List, Mapping, Optional, Sequence
 
 from . import processes
+from .jsonlines import as_list, as_object
 
 Message = Dict[str, Any]
 
@@ -67,19 +68,16 @@ class DaemonClient:
             if not (text.startswith("[") and text.endswith("]")):
                 continue
             try:
-                messages = json.loads(text)
+                messages: object = json.loads(text)
             except json.JSONDecodeError:
                 continue
-            if not isinstance(messages, list):
-                continue
             with self._lock:
-                for message in messages:  # pyright: ignore[reportUnknownVariableType]
-                    if not isinstance(message, dict):
-                        continue
-                    if isinstance(message.get("id"), int) and ("result" in message or "error" in message):  # pyright: ignore[reportUnknownMemberType]
-                        self._responses[message["id"]] = message
-                    elif isinstance(message.get("event"), str):  # pyright: ignore[reportUnknownMemberType]
-                        self._events.append(message)  # pyright: ignore[reportUnknownArgumentType]
+                for message in (as_object(m) for m in as_list(messages)):
+                    identifier = message.get("id")
+                    if isinstance(identifier, int) and ("result" in message or "error" in message):
+                        self._responses[identifier] = message
+                    elif isinstance(message.get("event"), str):
+                        self._events.append(message)
                 self._lock.notify_all()
         with self._lock:
             self._lock.notify_all()

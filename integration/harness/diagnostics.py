@@ -13,6 +13,7 @@ from typing import Any, Dict, List
 
 from . import processes
 from .context import Context
+from .jsonlines import as_object
 from .report import PASS, Outcome, Row, failed, passed
 
 CRASH_REPORTS = Path.home() / "Library" / "Logs" / "DiagnosticReports"
@@ -51,10 +52,10 @@ def flutter_version(output: str) -> Dict[str, Any]:
     if start < 0:
         return {}
     try:
-        value = json.JSONDecoder().raw_decode(output[start:])[0]
+        value: object = json.JSONDecoder().raw_decode(output[start:])[0]
     except json.JSONDecodeError:
         return {}
-    return value if isinstance(value, dict) else {}  # pyright: ignore[reportUnknownVariableType]
+    return as_object(value)
 
 
 def host_log(ctx: Context) -> None:

@@ -17,11 +17,6 @@ PLUGINS = ("device_info_plus", "flutter_secure_storage", "package_info_plus", "p
 UNKNOWN_METHOD = "integrationUnknownMethod"
 
 
-def _value(value: object) -> Dict[str, Any]:
-    return {"kind": "value", "value": value}
-
-
-NOT_IMPLEMENTED: Dict[str, Any] = {"kind": "notImplemented"}
 # Every answer the UI records at start, with what it may be. "checkPermission"
 # may be either boolean (the trust is judged by its own case), and
 # "getSelection" null or, trusted, the text of whatever was in front.

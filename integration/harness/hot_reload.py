@@ -12,11 +12,12 @@ whatever happens, and after a run killed outright, at the next run's start.
 from __future__ import annotations
 
 from pathlib import Path
-from typing import Any, Dict, Optional
+from typing import Optional
 
 from . import processes
 from .context import Context
 from .daemon import DaemonClient
+from .jsonlines import as_object
 from .report import Outcome, failed, passed, skipped
 from .ui_report import UiReport
 
@@ -112,7 +113,7 @@ def reload(ctx: Context) -> Outcome:
     if response is None:
         gone = "" if client.running() else "; flutter run has ended"
         return failed(f"no answer to app.restart within {ctx.timing.daemon_answer:g} s{gone}")
-    result: Dict[str, Any] = response.get("result") if isinstance(response.get("result"), dict) else {}
+    result = as_object(response.get("result"))
     if result.get("code") == 0:
         return passed(str(result.get("message") or "code 0"))
     return failed(f"app.restart answered {response.get('result') or response.get('error')!r}")

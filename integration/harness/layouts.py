@@ -13,12 +13,12 @@ from the next run after one killed outright, selects it again.
 
 from __future__ import annotations
 
-import json
 from dataclasses import dataclass
-from typing import Any, Dict, Optional, Tuple
+from typing import Optional, Tuple
 
 from . import processes
 from .context import Context
+from .jsonlines import JsonObject, as_list, as_object, parse_object
 from .report import Outcome, failed, passed, skipped
 
 
@@ -34,33 +34,30 @@ DVORAK = Layout("Dvorak", "dvorak", "com.apple.keylayout.Dvorak")
 DVORAK_QWERTY_COMMAND = Layout("Dvorak - QWERTY Command", "dvorak-qwerty-command", "com.apple.keylayout.DVORAK-QWERTYCMD")
 
 
-def _tool(ctx: Context, *arguments: str) -> Tuple[int, Dict[str, Any], str]:
+def _tool(ctx: Context, *arguments: str) -> Tuple[int, JsonObject, str]:
     """Runs the layout tool; its exit status, its JSON answer, and its output
     for a reason when the answer is not JSON."""
     result = processes.run([ctx.paths.tool("keyboard-layout"), *arguments], timeout=ctx.timing.quick_command)
     with ctx.log("keyboard-layout.log").open("a", encoding="utf-8") as log:
         log.write(f"{' '.join(arguments)}: {result.describe()}\n{result.stdout}{result.stderr}")
-    try:
-        answer = json.loads(result.stdout)
-    except json.JSONDecodeError:
-        answer = None
-    if result.returncode is None or not isinstance(answer, dict):
+    answer = parse_object(result.stdout)
+    if result.returncode is None or answer is None:
         return (result.returncode if result.returncode is not None else 1), {}, result.describe()
-    return result.returncode, answer, ""  # pyright: ignore[reportUnknownVariableType]
+    return result.returncode, answer, ""
 
 
-def keys(ctx: Context, layout: Layout) -> Optional[Dict[str, Any]]:
+def keys(ctx: Context, layout: Layout) -> Optional[JsonObject]:
     """The key codes the layout tool found for "c" and "v" under `layout`,
     once it has been selected."""
     found = ctx.state.get(f"keys:{layout.slug}")
-    return found if isinstance(found, dict) else None  # pyright: ignore[reportUnknownVariableType]
+    return as_object(found) if found is not None else None
 
 
 def select(ctx: Context, layout: Layout) -> Outcome:
     status, answer, output = _tool(ctx, "select", layout.source, str(ctx.paths.layout_state))
     _put_back_at_the_end(ctx)
     if status == 0 and answer.get("ok") is True:
-        found = answer.get("keys") or {}
+        found = as_object(answer.get("keys"))
         ctx.state[f"keys:{layout.slug}"] = found
         # The host and the applications hear of the new layout through a
         # notification; nothing says when they have.
@@ -88,7 +85,7 @@ def restore(ctx: Context) -> Tuple[bool, str]:
         return True, "nothing to put back"
     status, answer, output = _tool(ctx, "restore", str(ctx.paths.layout_state))
     if status == 0 and answer.get("ok") is True:
-        disabled = answer.get("disabled") or []
+        disabled = [str(source) for source in as_list(answer.get("disabled"))]
         restored = answer.get("restored")
         text = f"put back {restored}" if restored else str(answer.get("reason") or "nothing to put back")
         return True, text + (f"; disabled {', '.join(disabled)}" if disabled else "")

@@ -11,12 +11,12 @@ the harness's tests read.
 
 from __future__ import annotations
 
-import json
 from dataclasses import dataclass
 from typing import Dict, Optional
 
 from . import processes
 from .context import Context
+from .jsonlines import JsonObject, as_object, parse_object
 from .report import FAIL, SKIP, Outcome
 
 SCRIPTS: Dict[str, str] = {
@@ -112,22 +112,20 @@ def call(ctx: Context, name: str, *arguments: str) -> Answer:
         with ctx.log("osascript.log").open("a", encoding="utf-8") as log:
             log.write(f"{name} {list(arguments)!r}: {error}\n{result.stderr}\n")
         return Answer(False, error=f"osascript {name}: {error}" if result.timed_out else error)
-    try:
-        document = json.loads(result.stdout)
-    except json.JSONDecodeError:
-        return Answer(False, error=f"{name}: osascript printed no JSON: {result.stdout[:200]!r}")
-    if not isinstance(document, dict) or document.get("ok") is not True:  # pyright: ignore[reportUnknownMemberType]
-        return Answer(False, error=f"{name}: {result.stdout[:200]!r}")
-    return Answer(True, document.get("value"))  # pyright: ignore[reportUnknownMemberType, reportUnknownArgumentType]
+    document = parse_object(result.stdout)
+    if document is None or document.get("ok") is not True:
+        return Answer(False, error=f"{name}: osascript printed no answer of its script: {result.stdout[:200]!r}")
+    return Answer(True, document.get("value"))
 
 
 def press(ctx: Context, key_code: int, *modifiers: str) -> Answer:
     return call(ctx, "key", str(key_code), ",".join(modifiers))
 
 
-def frontmost(ctx: Context) -> Optional[Dict[str, object]]:
+def frontmost(ctx: Context) -> Optional[JsonObject]:
+    """The application in front: its name, pid and bundle identifier."""
     answer = call(ctx, "frontmost")
-    return answer.value if answer.ok and isinstance(answer.value, dict) else None  # pyright: ignore[reportUnknownVariableType]
+    return as_object(answer.value) if answer.ok and answer.value is not None else None
 
 
 def typing_failed(ctx: Context, what: str, error: str) -> Outcome:

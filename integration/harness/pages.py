@@ -10,7 +10,9 @@ import threading
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
-from typing import Any, Dict, List, Optional
+from typing import Any, Callable, Dict, List, Optional
+
+from .jsonlines import JsonObject, parse_object
 
 MARKER = "/*BRIMLANE_CONFIG*/null"
 
@@ -67,7 +69,7 @@ class PageServer:
         with self._changed:
             return list(self._reports.get(case, []))
 
-    def wait_for(self, case: str, predicate: Any, timeout: float) -> Optional[Dict[str, Any]]:
+    def wait_for(self, case: str, predicate: Callable[[JsonObject], bool], timeout: float) -> Optional[JsonObject]:
         """The first report of `case` for which `predicate` holds, waiting up
         to `timeout` seconds for it."""
 
@@ -103,15 +105,13 @@ class PageServer:
     def post(self, request: BaseHTTPRequestHandler) -> None:
         length = int(request.headers.get("Content-Length") or 0)
         body = request.rfile.read(min(length, 10_000_000))
-        try:
-            report = json.loads(body.decode("utf-8"))
-        except (UnicodeDecodeError, json.JSONDecodeError):
-            report = None
-        if not isinstance(report, dict) or report.get("case") not in self._texts:  # pyright: ignore[reportUnknownMemberType]
+        report = parse_object(body.decode("utf-8", errors="replace"))
+        case = report.get("case") if report is not None else None
+        if report is None or not isinstance(case, str) or case not in self._texts:
             self._answer(request, 400, "text/plain", b"not a report of a known case\n")
             return
         with self._changed:
-            self._reports[report["case"]].append(report)  # pyright: ignore[reportUnknownArgumentType]
+            self._reports[case].append(report)
             self._changed.notify_all()
         self.note(json.dumps(report, ensure_ascii=False))
         self._answer(request, 204, "text/plain", b"")

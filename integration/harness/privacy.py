@@ -15,9 +15,10 @@ from __future__ import annotations
 import json
 import sys
 from pathlib import Path
-from typing import Any, Dict, List, Optional, Tuple
+from typing import Optional, Tuple
 
 from . import processes, trust
+from .jsonlines import JsonObject, as_list, as_object, last_object
 from .context import BUNDLE_ID, Context
 from .report import Outcome, failed, passed
 
@@ -41,19 +42,16 @@ def designated_requirement(ctx: Context) -> Tuple[str, str]:
     return compiled.read_bytes().hex(), ""
 
 
-def _as_root(ctx: Context, *arguments: str) -> Tuple[Optional[Dict[str, Any]], str]:
+def _as_root(ctx: Context, *arguments: str) -> Tuple[Optional[JsonObject], str]:
     result = processes.run(
         ["sudo", "-n", sys.executable, Path(trust.__file__).resolve(), *arguments],
         timeout=ctx.timing.quick_command,
     )
-    try:
-        answer = json.loads(result.stdout)
-    except json.JSONDecodeError:
-        answer = None
-    if not isinstance(answer, dict) or answer.get("ok") is not True:  # pyright: ignore[reportUnknownMemberType]
-        said = answer.get("reason") if isinstance(answer, dict) else ""  # pyright: ignore[reportUnknownMemberType, reportUnknownVariableType]
+    answer = last_object(result.stdout)
+    if answer is None or answer.get("ok") is not True:
+        said = answer.get("reason") if answer is not None else None
         return None, str(said or result.describe())
-    return answer, ""  # pyright: ignore[reportUnknownVariableType]
+    return answer, ""
 
 
 def grant(ctx: Context) -> Outcome:
@@ -78,7 +76,7 @@ def grant(ctx: Context) -> Outcome:
     answer, why = _as_root(ctx, "read", db, BUNDLE_ID, str(ctx.paths.executable), witness)
     if answer is None:
         return failed(f"the rows could not be read back: {why}")
-    found: List[Dict[str, Any]] = answer.get("rows") or []
+    found = [as_object(row) for row in as_list(answer.get("rows"))]
     ctx.log("tcc-rows.json").write_text(json.dumps(answer, indent=2), encoding="utf-8")
     wanted = {(r["service"], r["client"], r["client_type"]) for r in rows}
     allowed = {(r["service"], r["client"], r["client_type"]) for r in found if r.get("auth_value") == trust.ALLOWED}

@@ -39,8 +39,8 @@ CHECK_TITLES = {
 class Outcome:
     verdict: str
     reason: str
-    timings: Dict[str, float] = field(default_factory=dict)
-    checks: Dict[str, Optional[bool]] = field(default_factory=dict)
+    timings: Dict[str, float] = field(default_factory=lambda: {})
+    checks: Dict[str, Optional[bool]] = field(default_factory=lambda: {})
 
 
 def passed(reason: str = "", **timings: float) -> Outcome:
@@ -64,8 +64,8 @@ class Row:
     text_system: str = ""
     verdict: str = NOT_RUN
     reason: str = "not run: the run ended before it"
-    timings: Dict[str, float] = field(default_factory=dict)
-    checks: Dict[str, Optional[bool]] = field(default_factory=dict)
+    timings: Dict[str, float] = field(default_factory=lambda: {})
+    checks: Dict[str, Optional[bool]] = field(default_factory=lambda: {})
     seconds: Optional[float] = None
 
 

@@ -12,7 +12,7 @@ from typing import Any, Dict, List, Optional
 
 from . import osa, processes
 from .context import Context
-from .targets import report_lines
+from .jsonlines import read_objects
 
 BYSTANDER_TEXT = "bystander document, to stay as it is"
 
@@ -30,7 +30,7 @@ class TextTarget:
     def events(self, event: str = "", after: float = 0.0) -> List[Dict[str, Any]]:
         return [
             line
-            for line in report_lines(self.log)
+            for line in read_objects(self.log)
             if (not event or line.get("event") == event) and _time(line) > after
         ]
 

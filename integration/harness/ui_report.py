@@ -5,9 +5,11 @@ from __future__ import annotations
 
 import json
 from pathlib import Path
-from typing import Any, Callable, Dict, List, Optional
+from typing import Callable, List, Optional
 
-Line = Dict[str, Any]
+from .jsonlines import JsonObject, number, read_objects
+
+Line = JsonObject
 
 
 class UiReport:
@@ -15,23 +17,8 @@ class UiReport:
         self.path = path
 
     def lines(self) -> List[Line]:
-        """Every complete line read so far. A line still being written, or
-        one that is not a JSON object, is left out; the UI writes each line
-        whole, so neither should stay."""
-        try:
-            text = self.path.read_text(encoding="utf-8", errors="replace")
-        except FileNotFoundError:
-            return []
-        complete = text[: text.rfind("\n") + 1]
-        lines: List[Line] = []
-        for raw in complete.splitlines():
-            try:
-                value = json.loads(raw)
-            except json.JSONDecodeError:
-                continue
-            if isinstance(value, dict):
-                lines.append(value)  # pyright: ignore[reportUnknownArgumentType]
-        return lines
+        """Every complete line so far; the UI writes each line whole."""
+        return read_objects(self.path)
 
     def mark(self) -> int:
         """Where the report stands now; later questions can start from here."""
@@ -89,7 +76,4 @@ def describe_answer(line: Optional[Line]) -> str:
 
 
 def time_of(line: Optional[Line]) -> Optional[float]:
-    if line is None:
-        return None
-    value = line.get("time")
-    return float(value) if isinstance(value, (int, float)) else None
+    return number(line.get("time")) if line is not None else None

@@ -19,7 +19,7 @@ from typing import Any, Dict, List, Optional, Tuple
 from . import osa, processes
 from .context import Context
 from .report import Outcome, passed, skipped
-from .targets import report_lines
+from .jsonlines import read_objects
 
 # F19: a key no application the run drives does anything with, and no text
 # system types anything for.
@@ -39,7 +39,7 @@ class Witness:
     def lines(self, event: str = "", after: float = 0.0) -> List[Dict[str, Any]]:
         return [
             line
-            for line in report_lines(self.log)
+            for line in read_objects(self.log)
             if (not event or line.get("event") == event) and float(line.get("time") or 0) > after
         ]
 
