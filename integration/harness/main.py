@@ -152,7 +152,9 @@ def _write(ctx: Context, report: Report, summary: bool) -> None:
     cells = report.cells()
     if cells:
         ctx.log("compatibility.md").write_text(compatibility_table(cells) + "\n", encoding="utf-8")
+    markdown = report.markdown()
+    ctx.log("summary.md").write_text(markdown, encoding="utf-8")
     step_summary = os.environ.get("GITHUB_STEP_SUMMARY")
     if summary and step_summary:
         with open(step_summary, "a", encoding="utf-8") as file:
-            file.write(report.markdown())
+            file.write(markdown)
