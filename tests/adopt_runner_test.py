@@ -323,6 +323,23 @@ class RunnerFiles(unittest.TestCase):
         self.assertIn("RegisterGeneratedPlugins(registry: registry)", swift)
         self.assertEqual(swift.count("@main"), 1)
 
+    def test_a_debug_build_keeps_the_host_in_the_executable(self):
+        # Xcode 16 would otherwise move a debug build's code into
+        # Brimlane.debug.dylib behind a stub executable, and whether the
+        # -force_load archives reach the stub's link too is documented
+        # nowhere: the host's classes could then exist twice.
+        settings = evaluate_xcconfig(self.path("Configs", "Brimlane.xcconfig"))
+        self.assertEqual(settings.get("ENABLE_DEBUG_DYLIB"), "NO")
+
+    def test_the_entry_point_names_the_secure_restorable_state_answer(self):
+        # flutter_tools' SecureRestorableStateMigration warns on every build
+        # and run that AppDelegate.swift "has been modified and cannot be
+        # automatically migrated" unless the file names this method.
+        swift = read(self.path("AppDelegate.swift")).decode()
+        self.assertIn("applicationSupportsSecureRestorableState", swift)
+        delegate = read(os.path.join(ROOT, "macos", "app_delegate.mm")).decode()
+        self.assertIn("- (BOOL)applicationSupportsSecureRestorableState:", delegate)
+
     def test_the_xcconfig_links_the_libraries_that_build_mac_libraries_makes(self):
         scratch = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, scratch, True)

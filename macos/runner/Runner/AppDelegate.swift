@@ -3,7 +3,11 @@
 // The application's delegate and its main window are the host's own
 // Objective-C++ classes, AppDelegate and MainFlutterWindow. They come from the
 // host's libraries, which Brimlane.xcconfig links into this runner, and
-// MainMenu.xib creates them.
+// MainMenu.xib creates them. The delegate answers AppKit's questions there,
+// applicationSupportsSecureRestorableState among them (YES). The flutter
+// tool looks for that name in this file: without it, its migration of
+// AppDelegate.swift warns on every build and run that the file "has been
+// modified and cannot be automatically migrated".
 import Cocoa
 import FlutterMacOS
 
