@@ -76,11 +76,22 @@ def evaluate_xcconfig(path, settings=None):
 
 def expand(value, settings, inherited=""):
     """$(NAME) expanded until none is left, innermost first, as Xcode does for
-    a name built from another setting."""
+    a name built from another setting; an unset name is empty. Of Xcode's
+    operators, $(NAME:identifier) is modelled: every character that cannot
+    be in a C identifier becomes _."""
+    def substitute(match):
+        name, operator = match.group(1), match.group(2)
+        text = inherited if name == "inherited" else settings.get(name, "")
+        if operator == "identifier":
+            text = re.sub(r"[^A-Za-z0-9_]", "_", text)
+            if text[:1].isdigit():
+                text = "_" + text
+        elif operator:
+            raise AssertionError("operator not modelled: " + operator)
+        return text
+
     for _ in range(10):
-        expanded = re.sub(r"\$\(([A-Za-z0-9_]+)\)",
-                          lambda m: inherited if m.group(1) == "inherited"
-                          else settings.get(m.group(1), ""), value)
+        expanded = re.sub(r"\$\(([A-Za-z0-9_]+)(?::([a-z0-9]+))?\)", substitute, value)
         if expanded == value:
             return expanded
         value = expanded
@@ -153,6 +164,17 @@ class AdoptRunner(unittest.TestCase):
         self.assertEqual(ignored[:7], read(os.path.join(FIXTURE, ".gitignore")).decode().splitlines())
         self.assertIn("Runner/Configs/Brimlane.local.xcconfig", ignored)
         self.assertIn(".brimlane-backup/", ignored)
+
+    def test_the_first_adoption_says_to_clean_the_build_folder_once(self):
+        # A build folder made under the project's old PRODUCT_NAME breaks the
+        # next build until it is cleaned (flutter/flutter#105317).
+        code, out, _ = self.adopt()
+        self.assertEqual(code, 0)
+        self.assertIn("run 'flutter clean' once", " ".join(out.split()))
+        self.assertIn("flutter/flutter#105317", out)
+        code, out, _ = self.adopt("--team", TEAM)
+        self.assertEqual(code, 0)
+        self.assertNotIn("flutter clean", out)
 
     def test_again_changes_nothing_and_copies_nothing(self):
         self.assertEqual(self.adopt("--team", TEAM)[0], 0)
@@ -339,6 +361,47 @@ class RunnerFiles(unittest.TestCase):
         self.assertIn("applicationSupportsSecureRestorableState", swift)
         delegate = read(os.path.join(ROOT, "macos", "app_delegate.mm")).decode()
         self.assertIn("- (BOOL)applicationSupportsSecureRestorableState:", delegate)
+
+    def runner_settings(self, local=None):
+        """The target-level settings of AppInfo.xcconfig, with the local file
+        holding LOCAL, or without one."""
+        scratch = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, scratch, True)
+        configs = os.path.join(scratch, "Configs")
+        shutil.copytree(os.path.join(RUNNER_FILES, "Runner", "Configs"), configs)
+        if local is not None:
+            with open(os.path.join(configs, "Brimlane.local.xcconfig"), "w") as file:
+                file.write(local)
+        return evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+
+    def test_a_configuration_of_another_name_links_the_release_set_and_is_warned_about(self):
+        # A flavour's configurations are named Debug-staging and so on; no
+        # BRIMLANE_LIBRARY_CONFIGURATION_ setting names them.
+        settings = self.runner_settings("BRIMLANE_ROOT = /checkout\n")
+        swift = read(self.path("AppDelegate.swift")).decode()
+        for configuration, project_settings, library_set, warned in [
+                ("Debug", {}, "Debug", False),
+                ("Profile", {}, "Release", False),
+                ("Release", {}, "Release", False),
+                ("Debug-staging", {}, "Release", True),
+                ("Release-staging", {}, "Release", True),
+                # What the warning says to add, at project level.
+                ("Debug-staging", {"BRIMLANE_LIBRARY_CONFIGURATION_Debug_staging": "Debug"},
+                 "Debug", False)]:
+            with self.subTest(configuration=configuration, project=project_settings):
+                everything = {**project_settings, **settings, "CONFIGURATION": configuration}
+                flags = expand(settings["OTHER_LDFLAGS"], everything)
+                self.assertIn('"/checkout/build/mac-runner/lib/%s/libbrimlane_mac.a"' % library_set,
+                              flags)
+                conditions = expand(settings["SWIFT_ACTIVE_COMPILATION_CONDITIONS"], everything,
+                                    inherited="DEBUG").split()
+                self.assertEqual(conditions[0], "DEBUG")
+                self.assertEqual("BRIMLANE_UNNAMED_CONFIGURATION" in conditions, warned)
+        warning = re.search(r'#if BRIMLANE_UNNAMED_CONFIGURATION\s+#warning\("([^"]+)"\)\s+#endif',
+                            swift)
+        self.assertIsNotNone(warning, "AppDelegate.swift warns under BRIMLANE_UNNAMED_CONFIGURATION")
+        self.assertIn("BRIMLANE_LIBRARY_CONFIGURATION_", warning.group(1))
+        self.assertIn("Release", warning.group(1))
 
     def test_the_xcconfig_links_the_libraries_that_build_mac_libraries_makes(self):
         scratch = tempfile.mkdtemp()

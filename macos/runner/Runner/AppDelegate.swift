@@ -32,3 +32,10 @@ final class BrimlaneGeneratedPlugins: NSObject {
     RegisterGeneratedPlugins(registry: registry)
   }
 }
+
+// Brimlane.xcconfig sets this condition for a build configuration that no
+// BRIMLANE_LIBRARY_CONFIGURATION_ setting names (a flavour's, say); such a
+// build links the host's Release libraries, which link into any build.
+#if BRIMLANE_UNNAMED_CONFIGURATION
+#warning("This build configuration links the host's Release libraries: no BRIMLANE_LIBRARY_CONFIGURATION_<configuration> setting names a set for it. For the Debug set, add BRIMLANE_LIBRARY_CONFIGURATION_<its name, - as _> = Debug (Debug_staging for Debug-staging) to the Runner project's build settings; see Build configurations of your own in the host's docs/MACOS.md.")
+#endif
