@@ -36,20 +36,30 @@ UNIVERSAL = b"\xca\xfe\xba\xbe" + b"\0" * 60
 
 # The application as flutter build leaves it: the runner's executable, the
 # Flutter frameworks, and what plug-ins may bring (a CocoaPods framework with
-# an XPC service, a dylib, a helper tool, an app extension, a login item), next
-# to what is no code (resources, a resource bundle, the Dart assets).
+# an XPC service, a dylib, a helper tool, an app extension, a login item, and
+# code among resources: a helper application and a tool under the
+# application's Resources, a bundle and a tool under a framework's), next to
+# what is no code (resources, a resource bundle, the Dart assets).
 APP = {
     "Contents/Info.plist": b"<plist/>",
     "Contents/MacOS/Brimlane": UNIVERSAL,
     "Contents/Resources/AppIcon.icns": b"icon",
     "Contents/Resources/package_privacy.bundle/Contents/Info.plist": b"<plist/>",
     "Contents/Resources/copied-tool": MACH_O,
+    "Contents/Resources/Helper.app/Contents/Info.plist": b"<plist/>",
+    "Contents/Resources/Helper.app/Contents/MacOS/Helper": MACH_O,
+    "Contents/Resources/Helper.app/Contents/Resources/strings.txt": b"text",
     "Contents/Frameworks/App.framework/Versions/A/App": MACH_O,
     "Contents/Frameworks/App.framework/Versions/A/Resources/Info.plist": b"<plist/>",
     "Contents/Frameworks/App.framework/Versions/A/Resources/flutter_assets/AssetManifest.bin": b"x",
     "Contents/Frameworks/FlutterMacOS.framework/Versions/A/FlutterMacOS": UNIVERSAL,
     "Contents/Frameworks/FlutterMacOS.framework/Versions/A/Resources/Info.plist": b"<plist/>",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/url_launcher_macos": MACH_O,
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Info.plist": b"<plist/>",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Opener.bundle/Contents/Info.plist": b"<plist/>",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Opener.bundle/Contents/MacOS/Opener": MACH_O,
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/open-tool": UNIVERSAL,
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/privacy.bundle/Contents/Info.plist": b"<plist/>",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/XPCServices/Fetch.xpc/Contents/Info.plist": b"<plist/>",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/XPCServices/Fetch.xpc/Contents/MacOS/Fetch": MACH_O,
     "Contents/Frameworks/libswift_plugin.dylib": MACH_O,
@@ -70,6 +80,9 @@ LINKS = {
 # What must carry a signature of its own, and what must not.
 NESTED = {
     "Contents/Resources/copied-tool",
+    "Contents/Resources/Helper.app",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Opener.bundle",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/open-tool",
     "Contents/Frameworks/App.framework",
     "Contents/Frameworks/FlutterMacOS.framework",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/XPCServices/Fetch.xpc",
@@ -343,6 +356,27 @@ class OneRelease(unittest.TestCase):
         verify = ["codesign", "--verify", "--deep", "--strict", "--verbose=2", app]
         submit = next(call for call in calls if call[:2] == ["notarytool", "submit"])
         self.assertLess(calls.index(verify), calls.index(submit))
+
+    def test_every_mach_o_is_signed_and_a_bundle_left_unsigned_holds_none(self):
+        # Wherever code lies (also under a Resources folder), it carries a
+        # signature: its own, or that of the bundle whose main executable it
+        # is. The notary service rejects an application with unsigned code.
+        app = os.path.join(self.release_folder, "Brimlane.app")
+        signed = {os.path.relpath(call[-1], app) for call in self.calls
+                  if call[0] == "codesign" and "--sign" in call and call[-1].startswith(app)}
+        code = [path for path, content in APP.items() if content[:4] in (MACH_O[:4], UNIVERSAL[:4])]
+        bundles = {path[:path.index(extension) + len(extension) - 1]
+                   for path in APP for extension in (".app/", ".appex/", ".bundle/", ".framework/",
+                                                     ".xpc/")
+                   if extension in path}
+        for path in code:
+            with self.subTest(path):
+                self.assertTrue(path in signed or main_executable_of(path) in signed,
+                                f"{path} is signed neither itself nor as its bundle's executable")
+        for bundle in sorted(bundles - signed):
+            with self.subTest(bundle):
+                self.assertEqual([path for path in code if path.startswith(bundle + "/")], [],
+                                 f"{bundle} is left unsigned but holds code")
 
     def test_the_flags_of_each_signature(self):
         signatures = [call[1:] for call in self.calls if call[0] == "codesign" and "--sign" in call]
@@ -646,6 +680,22 @@ class Release(unittest.TestCase):
 
     def test_stops_on_another_system_than_macos(self):
         self.assertStops("a release is built and signed on a Mac with Xcode", STUB_UNAME="Linux")
+
+
+def main_executable_of(path):
+    """The bundle whose main executable PATH is (relative to the application,
+    which is "."), or None: NAME.framework/Versions/V/NAME, or
+    NAME.ext/Contents/MacOS/NAME."""
+    parts = ("Brimlane.app/" + path).split("/")
+    name = parts[-1]
+    if len(parts) >= 4 and parts[-3] == "Versions" and parts[-4] == name + ".framework":
+        holder = parts[:-3]
+    elif len(parts) >= 4 and parts[-2:-1] == ["MacOS"] and parts[-3] == "Contents" \
+            and parts[-4].startswith(name + "."):
+        holder = parts[:-3]
+    else:
+        return None
+    return "/".join(holder[1:]) or "."
 
 
 def write_executable(path, text):
