@@ -11,9 +11,11 @@ for each missing piece.
 
 Usage: release_test.py REPOSITORY CMAKE
 """
+import glob
 import json
 import os
 import plistlib
+import re
 import shutil
 import subprocess
 import sys
@@ -680,6 +682,41 @@ class Release(unittest.TestCase):
 
     def test_stops_on_another_system_than_macos(self):
         self.assertStops("a release is built and signed on a Mac with Xcode", STUB_UNAME="Linux")
+
+
+class ReleaseWorkflow(unittest.TestCase):
+    """.github/workflows/release.yml, read as text: no Mac runs it here."""
+
+    # Xcode 16.4, the default Xcode of both macOS 15 images
+    # (actions/runner-images, images/macos/macos-15-arm64-Readme.md and
+    # macos-15-Readme.md), which list it under this path.
+    XCODE = "/Applications/Xcode_16.4.app/Contents/Developer"
+
+    def read(self, name):
+        with open(os.path.join(ROOT, ".github", "workflows", name), encoding="utf-8") as file:
+            return file.read()
+
+    def test_pins_xcode_as_every_workflow_that_pins_it(self):
+        pins = re.findall(r"^\s*DEVELOPER_DIR:\s*\"?([^\"\s]+)\"?\s*$", self.read("release.yml"), re.M)
+        self.assertEqual(pins, [self.XCODE])
+        for path in glob.glob(os.path.join(ROOT, ".github", "workflows", "*.y*ml")):
+            with open(path, encoding="utf-8") as file:
+                for pin in re.findall(r"^\s*DEVELOPER_DIR:\s*\"?([^\"\s]+)\"?\s*$", file.read(), re.M):
+                    self.assertEqual(pin, self.XCODE, os.path.basename(path))
+
+    def test_one_run_per_tag_at_a_time_and_none_cancelled(self):
+        text = self.read("release.yml")
+        concurrency = re.search(r"^concurrency:\n((?:  .*\n)+)", text, re.M)
+        self.assertIsNotNone(concurrency)
+        self.assertIn("group: release-${{ github.ref }}", concurrency.group(1))
+        self.assertIn("cancel-in-progress: false", concurrency.group(1))
+
+    def test_the_release_notes_take_the_oldest_macos_from_the_built_application(self):
+        text = self.read("release.yml")
+        self.assertIsNone(re.search(r"macOS \d+(\.\d+)* and later", text),
+                          "a version written into the notes drifts from the runner's")
+        self.assertIn("plutil -extract LSMinimumSystemVersion raw", text)
+        self.assertIn("for macOS $minimum and later", text)
 
 
 def main_executable_of(path):
