@@ -4,7 +4,7 @@
 what a Mac's Xcode would read from them is parsed and evaluated here, where
 no Xcode is.
 
-Usage: adopt_runner_test.py REPOSITORY
+Usage: adopt_runner_test.py REPOSITORY CMAKE
 """
 import os
 import plistlib
@@ -19,6 +19,7 @@ import xml.etree.ElementTree as ElementTree
 from entitlements import BASE_ENTITLEMENTS
 
 ROOT = os.path.realpath(sys.argv[1])
+CMAKE = sys.argv[2]
 ADOPT = os.path.join(ROOT, "tools", "adopt-runner")
 FIXTURE = os.path.join(ROOT, "tests", "fixtures", "flutter_macos_runner")
 RUNNER_FILES = os.path.join(ROOT, "macos", "runner")
@@ -345,6 +346,21 @@ class RunnerFiles(unittest.TestCase):
         self.assertIn("RegisterGeneratedPlugins(registry: registry)", swift)
         self.assertEqual(swift.count("@main"), 1)
 
+    def test_one_setting_names_the_oldest_macos_for_the_runner_and_the_libraries(self):
+        # BRIMLANE_MACOS_MINIMUM_VERSION in Brimlane.xcconfig is the one
+        # place: the runner's deployment target (and so LSMinimumSystemVersion)
+        # and the libraries' CMake build both take it from there.
+        settings = self.runner_settings("BRIMLANE_ROOT = /checkout\n")
+        version = settings["BRIMLANE_MACOS_MINIMUM_VERSION"]
+        self.assertEqual(expand(settings["MACOSX_DEPLOYMENT_TARGET"], settings), version)
+        module = os.path.join(ROOT, "macos", "minimum_version.cmake")
+        run = subprocess.run([CMAKE, "-P", module], capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stderr.strip(), "BRIMLANE_MACOS_MINIMUM_VERSION " + version)
+        cmake = read(os.path.join(ROOT, "macos", "CMakeLists.txt")).decode()
+        self.assertIn("include(${CMAKE_CURRENT_LIST_DIR}/minimum_version.cmake)", cmake)
+        self.assertNotRegex(cmake, r"set\(BRIMLANE_MACOS_MINIMUM_VERSION")
+
     def test_a_debug_build_keeps_the_host_in_the_executable(self):
         # Xcode 16 would otherwise move a debug build's code into
         # Brimlane.debug.dylib behind a stub executable, and whether the
@@ -413,7 +429,7 @@ class RunnerFiles(unittest.TestCase):
         settings = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
         self.assertEqual(settings["PRODUCT_NAME"], "Brimlane")
         self.assertEqual(settings["PRODUCT_BUNDLE_IDENTIFIER"], "com.brimlane.app")
-        self.assertEqual(settings["MACOSX_DEPLOYMENT_TARGET"], "11.0")
+        self.assertEqual(expand(settings["MACOSX_DEPLOYMENT_TARGET"], settings), "11.0")
         self.assertEqual(settings["ENABLE_HARDENED_RUNTIME"], "YES")
 
         cmake = read(os.path.join(ROOT, "macos", "CMakeLists.txt")).decode()
