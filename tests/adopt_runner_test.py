@@ -186,6 +186,37 @@ class AdoptRunner(unittest.TestCase):
         self.assertEqual(len(self.backups()), 1)
         self.assertIn("0 replaced, 0 added, 10 unchanged", out)
 
+    def test_a_clone_without_the_local_file_stops_at_build_time_saying_what_to_run(self):
+        # git leaves Brimlane.local.xcconfig out: a clone of a UI whose
+        # runner was adopted on another Mac has none, and would otherwise
+        # fail to link a library under /build/mac-runner/lib.
+        self.assertEqual(self.adopt()[0], 0)
+        configs = os.path.join(self.macos, "Runner", "Configs")
+        adopted = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+        conditions = expand(adopted["SWIFT_ACTIVE_COMPILATION_CONDITIONS"],
+                            {**adopted, "CONFIGURATION": "Debug"}, inherited="DEBUG").split()
+        self.assertEqual(conditions, ["DEBUG"])
+        os.remove(os.path.join(configs, "Brimlane.local.xcconfig"))
+        cloned = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+        conditions = expand(cloned["SWIFT_ACTIVE_COMPILATION_CONDITIONS"],
+                            {**cloned, "CONFIGURATION": "Debug"}, inherited="DEBUG").split()
+        self.assertEqual(conditions, ["DEBUG", "BRIMLANE_NO_CHECKOUT"])
+        swift = read(os.path.join(self.macos, "Runner", "AppDelegate.swift")).decode()
+        error = re.search(r'#if BRIMLANE_NO_CHECKOUT\s+#error\("([^"]+)"\)\s+#endif', swift)
+        self.assertIsNotNone(error, "AppDelegate.swift stops under BRIMLANE_NO_CHECKOUT")
+        for needed in ("Brimlane.local.xcconfig", "tools/adopt-runner", "tools/build-mac-libraries"):
+            self.assertIn(needed, error.group(1))
+
+    def test_the_help_names_every_file_it_lays_over(self):
+        run = subprocess.run([ADOPT, "--help"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0)
+        words = " ".join(run.stdout.split())
+        runner_files = [os.path.relpath(os.path.join(folder, name), RUNNER_FILES)
+                        for folder, _, names in os.walk(RUNNER_FILES) for name in names]
+        for file in runner_files + ADDED + [".gitignore"]:
+            with self.subTest(file):
+                self.assertIn(os.path.basename(file), words)
+
     # --- The team --------------------------------------------------------------
 
     def test_with_a_team_the_entitlements_claim_both_groups(self):

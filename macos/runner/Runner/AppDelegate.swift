@@ -33,6 +33,12 @@ final class BrimlaneGeneratedPlugins: NSObject {
   }
 }
 
+// Brimlane.xcconfig sets this condition until Brimlane.local.xcconfig, which
+// git leaves out, names the Brimlane checkout whose libraries are linked.
+#if BRIMLANE_NO_CHECKOUT
+#error("This runner names no Brimlane checkout: Runner/Configs/Brimlane.local.xcconfig is missing, as in a fresh clone of the UI. In a clone of the Brimlane host, run tools/adopt-runner with this Flutter project's folder, then tools/build-mac-libraries.")
+#endif
+
 // Brimlane.xcconfig sets this condition for a build configuration that no
 // BRIMLANE_LIBRARY_CONFIGURATION_ setting names (a flavour's, say); such a
 // build links the host's Release libraries, which link into any build.
