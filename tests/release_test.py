@@ -497,6 +497,37 @@ class Release(unittest.TestCase):
         self.assertEqual(flutter[-4:], ["--build-name", "3.1.0", "--build-number", "3.1.0"])
         self.assertTrue(out.splitlines()[-1].startswith("Brimlane 3.1.0: build/release/Brimlane-3.1.0.dmg"))
 
+    def test_earlier_images_are_kept_and_the_rest_is_made_afresh(self):
+        out_folder = os.path.join(self.s.root, "build", "release")
+        earlier = {"Brimlane-1.0.0.dmg": b"an earlier release",
+                   "Brimlane-1.0.0.dmg.sha256": b"0123  Brimlane-1.0.0.dmg\n",
+                   "Brimlane-1.2.3.dmg": b"this version, made before",
+                   "Brimlane.app/Contents/MacOS/left-over": MACH_O,
+                   "notary/application-log.json": b"{}",
+                   "signing/Brimlane.entitlements": b"<plist/>"}
+        for name, content in earlier.items():
+            os.makedirs(os.path.dirname(os.path.join(out_folder, name)), exist_ok=True)
+            with open(os.path.join(out_folder, name), "wb") as file:
+                file.write(content)
+        code, out, err, _ = self.release()
+        self.assertEqual(code, 0, out + err)
+        for name in ("Brimlane-1.0.0.dmg", "Brimlane-1.0.0.dmg.sha256"):
+            with open(os.path.join(out_folder, name), "rb") as file:
+                self.assertEqual(file.read(), earlier[name], name)
+        with open(os.path.join(out_folder, "Brimlane-1.2.3.dmg"), "rb") as file:
+            self.assertEqual(file.read(), b"disk image")
+        for name in ("Brimlane.app/Contents/MacOS/left-over", "notary/application-log.json"):
+            self.assertFalse(os.path.exists(os.path.join(out_folder, name)), name)
+
+    def test_the_help_says_where_the_version_comes_from_and_what_is_kept(self):
+        run = subprocess.run(["bash", os.path.join(self.s.root, "tools", "release"), "--help"],
+                             capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0)
+        words = " ".join(run.stdout.split())
+        for needed in ("overrides the version: in the UI's pubspec.yaml", "Brimlane-X.Y.Z.dmg",
+                       "images of other versions are kept"):
+            self.assertIn(needed, words)
+
     def test_hdiutil_busy_is_tried_again(self):
         code, out, err, calls = self.release(STUB_HDIUTIL_BUSY="2")
         self.assertEqual(code, 0, out + err)
@@ -633,7 +664,7 @@ class Release(unittest.TestCase):
         self.assertStops("codesign is not on the PATH: it comes with macOS and Xcode",
                          remove=("codesign",))
         self.assertStops("hdiutil is not on the PATH", remove=("hdiutil",))
-        self.assertStops("xcrun cannot find notarytool: install Xcode 13 or later",
+        self.assertStops("xcrun cannot find notarytool: install Xcode 15 or later",
                          STUB_MISSING_XCRUN_TOOL="notarytool")
         self.assertStops("xcrun cannot find stapler", STUB_MISSING_XCRUN_TOOL="stapler")
 
