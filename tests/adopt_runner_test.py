@@ -4,7 +4,7 @@
 what a Mac's Xcode would read from them is parsed and evaluated here, where
 no Xcode is.
 
-Usage: adopt_runner_test.py REPOSITORY
+Usage: adopt_runner_test.py REPOSITORY CMAKE
 """
 import os
 import plistlib
@@ -19,6 +19,7 @@ import xml.etree.ElementTree as ElementTree
 from entitlements import BASE_ENTITLEMENTS
 
 ROOT = os.path.realpath(sys.argv[1])
+CMAKE = sys.argv[2]
 ADOPT = os.path.join(ROOT, "tools", "adopt-runner")
 FIXTURE = os.path.join(ROOT, "tests", "fixtures", "flutter_macos_runner")
 RUNNER_FILES = os.path.join(ROOT, "macos", "runner")
@@ -76,11 +77,22 @@ def evaluate_xcconfig(path, settings=None):
 
 def expand(value, settings, inherited=""):
     """$(NAME) expanded until none is left, innermost first, as Xcode does for
-    a name built from another setting."""
+    a name built from another setting; an unset name is empty. Of Xcode's
+    operators, $(NAME:identifier) is modelled: every character that cannot
+    be in a C identifier becomes _."""
+    def substitute(match):
+        name, operator = match.group(1), match.group(2)
+        text = inherited if name == "inherited" else settings.get(name, "")
+        if operator == "identifier":
+            text = re.sub(r"[^A-Za-z0-9_]", "_", text)
+            if text[:1].isdigit():
+                text = "_" + text
+        elif operator:
+            raise AssertionError("operator not modelled: " + operator)
+        return text
+
     for _ in range(10):
-        expanded = re.sub(r"\$\(([A-Za-z0-9_]+)\)",
-                          lambda m: inherited if m.group(1) == "inherited"
-                          else settings.get(m.group(1), ""), value)
+        expanded = re.sub(r"\$\(([A-Za-z0-9_]+)(?::([a-z0-9]+))?\)", substitute, value)
         if expanded == value:
             return expanded
         value = expanded
@@ -154,6 +166,17 @@ class AdoptRunner(unittest.TestCase):
         self.assertIn("Runner/Configs/Brimlane.local.xcconfig", ignored)
         self.assertIn(".brimlane-backup/", ignored)
 
+    def test_the_first_adoption_says_to_clean_the_build_folder_once(self):
+        # A build folder made under the project's old PRODUCT_NAME breaks the
+        # next build until it is cleaned (flutter/flutter#105317).
+        code, out, _ = self.adopt()
+        self.assertEqual(code, 0)
+        self.assertIn("run 'flutter clean' once", " ".join(out.split()))
+        self.assertIn("flutter/flutter#105317", out)
+        code, out, _ = self.adopt("--team", TEAM)
+        self.assertEqual(code, 0)
+        self.assertNotIn("flutter clean", out)
+
     def test_again_changes_nothing_and_copies_nothing(self):
         self.assertEqual(self.adopt("--team", TEAM)[0], 0)
         first = self.snapshot()
@@ -162,6 +185,37 @@ class AdoptRunner(unittest.TestCase):
         self.assertEqual(self.snapshot(), first)
         self.assertEqual(len(self.backups()), 1)
         self.assertIn("0 replaced, 0 added, 10 unchanged", out)
+
+    def test_a_clone_without_the_local_file_stops_at_build_time_saying_what_to_run(self):
+        # git leaves Brimlane.local.xcconfig out: a clone of a UI whose
+        # runner was adopted on another Mac has none, and would otherwise
+        # fail to link a library under /build/mac-runner/lib.
+        self.assertEqual(self.adopt()[0], 0)
+        configs = os.path.join(self.macos, "Runner", "Configs")
+        adopted = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+        conditions = expand(adopted["SWIFT_ACTIVE_COMPILATION_CONDITIONS"],
+                            {**adopted, "CONFIGURATION": "Debug"}, inherited="DEBUG").split()
+        self.assertEqual(conditions, ["DEBUG"])
+        os.remove(os.path.join(configs, "Brimlane.local.xcconfig"))
+        cloned = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+        conditions = expand(cloned["SWIFT_ACTIVE_COMPILATION_CONDITIONS"],
+                            {**cloned, "CONFIGURATION": "Debug"}, inherited="DEBUG").split()
+        self.assertEqual(conditions, ["DEBUG", "BRIMLANE_NO_CHECKOUT"])
+        swift = read(os.path.join(self.macos, "Runner", "AppDelegate.swift")).decode()
+        error = re.search(r'#if BRIMLANE_NO_CHECKOUT\s+#error\("([^"]+)"\)\s+#endif', swift)
+        self.assertIsNotNone(error, "AppDelegate.swift stops under BRIMLANE_NO_CHECKOUT")
+        for needed in ("Brimlane.local.xcconfig", "tools/adopt-runner", "tools/build-mac-libraries"):
+            self.assertIn(needed, error.group(1))
+
+    def test_the_help_names_every_file_it_lays_over(self):
+        run = subprocess.run([ADOPT, "--help"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0)
+        words = " ".join(run.stdout.split())
+        runner_files = [os.path.relpath(os.path.join(folder, name), RUNNER_FILES)
+                        for folder, _, names in os.walk(RUNNER_FILES) for name in names]
+        for file in runner_files + ADDED + [".gitignore"]:
+            with self.subTest(file):
+                self.assertIn(os.path.basename(file), words)
 
     # --- The team --------------------------------------------------------------
 
@@ -323,6 +377,79 @@ class RunnerFiles(unittest.TestCase):
         self.assertIn("RegisterGeneratedPlugins(registry: registry)", swift)
         self.assertEqual(swift.count("@main"), 1)
 
+    def test_one_setting_names_the_oldest_macos_for_the_runner_and_the_libraries(self):
+        # BRIMLANE_MACOS_MINIMUM_VERSION in Brimlane.xcconfig is the one
+        # place: the runner's deployment target (and so LSMinimumSystemVersion)
+        # and the libraries' CMake build both take it from there.
+        settings = self.runner_settings("BRIMLANE_ROOT = /checkout\n")
+        version = settings["BRIMLANE_MACOS_MINIMUM_VERSION"]
+        self.assertEqual(expand(settings["MACOSX_DEPLOYMENT_TARGET"], settings), version)
+        module = os.path.join(ROOT, "macos", "minimum_version.cmake")
+        run = subprocess.run([CMAKE, "-P", module], capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stderr.strip(), "BRIMLANE_MACOS_MINIMUM_VERSION " + version)
+        cmake = read(os.path.join(ROOT, "macos", "CMakeLists.txt")).decode()
+        self.assertIn("include(${CMAKE_CURRENT_LIST_DIR}/minimum_version.cmake)", cmake)
+        self.assertNotRegex(cmake, r"set\(BRIMLANE_MACOS_MINIMUM_VERSION")
+
+    def test_a_debug_build_keeps_the_host_in_the_executable(self):
+        # Xcode 16 would otherwise move a debug build's code into
+        # Brimlane.debug.dylib behind a stub executable, and whether the
+        # -force_load archives reach the stub's link too is documented
+        # nowhere: the host's classes could then exist twice.
+        settings = evaluate_xcconfig(self.path("Configs", "Brimlane.xcconfig"))
+        self.assertEqual(settings.get("ENABLE_DEBUG_DYLIB"), "NO")
+
+    def test_the_entry_point_names_the_secure_restorable_state_answer(self):
+        # flutter_tools' SecureRestorableStateMigration warns on every build
+        # and run that AppDelegate.swift "has been modified and cannot be
+        # automatically migrated" unless the file names this method.
+        swift = read(self.path("AppDelegate.swift")).decode()
+        self.assertIn("applicationSupportsSecureRestorableState", swift)
+        delegate = read(os.path.join(ROOT, "macos", "app_delegate.mm")).decode()
+        self.assertIn("- (BOOL)applicationSupportsSecureRestorableState:", delegate)
+
+    def runner_settings(self, local=None):
+        """The target-level settings of AppInfo.xcconfig, with the local file
+        holding LOCAL, or without one."""
+        scratch = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, scratch, True)
+        configs = os.path.join(scratch, "Configs")
+        shutil.copytree(os.path.join(RUNNER_FILES, "Runner", "Configs"), configs)
+        if local is not None:
+            with open(os.path.join(configs, "Brimlane.local.xcconfig"), "w") as file:
+                file.write(local)
+        return evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
+
+    def test_a_configuration_of_another_name_links_the_release_set_and_is_warned_about(self):
+        # A flavour's configurations are named Debug-staging and so on; no
+        # BRIMLANE_LIBRARY_CONFIGURATION_ setting names them.
+        settings = self.runner_settings("BRIMLANE_ROOT = /checkout\n")
+        swift = read(self.path("AppDelegate.swift")).decode()
+        for configuration, project_settings, library_set, warned in [
+                ("Debug", {}, "Debug", False),
+                ("Profile", {}, "Release", False),
+                ("Release", {}, "Release", False),
+                ("Debug-staging", {}, "Release", True),
+                ("Release-staging", {}, "Release", True),
+                # What the warning says to add, at project level.
+                ("Debug-staging", {"BRIMLANE_LIBRARY_CONFIGURATION_Debug_staging": "Debug"},
+                 "Debug", False)]:
+            with self.subTest(configuration=configuration, project=project_settings):
+                everything = {**project_settings, **settings, "CONFIGURATION": configuration}
+                flags = expand(settings["OTHER_LDFLAGS"], everything)
+                self.assertIn('"/checkout/build/mac-runner/lib/%s/libbrimlane_mac.a"' % library_set,
+                              flags)
+                conditions = expand(settings["SWIFT_ACTIVE_COMPILATION_CONDITIONS"], everything,
+                                    inherited="DEBUG").split()
+                self.assertEqual(conditions[0], "DEBUG")
+                self.assertEqual("BRIMLANE_UNNAMED_CONFIGURATION" in conditions, warned)
+        warning = re.search(r'#if BRIMLANE_UNNAMED_CONFIGURATION\s+#warning\("([^"]+)"\)\s+#endif',
+                            swift)
+        self.assertIsNotNone(warning, "AppDelegate.swift warns under BRIMLANE_UNNAMED_CONFIGURATION")
+        self.assertIn("BRIMLANE_LIBRARY_CONFIGURATION_", warning.group(1))
+        self.assertIn("Release", warning.group(1))
+
     def test_the_xcconfig_links_the_libraries_that_build_mac_libraries_makes(self):
         scratch = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, scratch, True)
@@ -333,7 +460,7 @@ class RunnerFiles(unittest.TestCase):
         settings = evaluate_xcconfig(os.path.join(configs, "AppInfo.xcconfig"))
         self.assertEqual(settings["PRODUCT_NAME"], "Brimlane")
         self.assertEqual(settings["PRODUCT_BUNDLE_IDENTIFIER"], "com.brimlane.app")
-        self.assertEqual(settings["MACOSX_DEPLOYMENT_TARGET"], "11.0")
+        self.assertEqual(expand(settings["MACOSX_DEPLOYMENT_TARGET"], settings), "11.0")
         self.assertEqual(settings["ENABLE_HARDENED_RUNTIME"], "YES")
 
         cmake = read(os.path.join(ROOT, "macos", "CMakeLists.txt")).decode()

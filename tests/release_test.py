@@ -11,9 +11,11 @@ for each missing piece.
 
 Usage: release_test.py REPOSITORY CMAKE
 """
+import glob
 import json
 import os
 import plistlib
+import re
 import shutil
 import subprocess
 import sys
@@ -36,20 +38,30 @@ UNIVERSAL = b"\xca\xfe\xba\xbe" + b"\0" * 60
 
 # The application as flutter build leaves it: the runner's executable, the
 # Flutter frameworks, and what plug-ins may bring (a CocoaPods framework with
-# an XPC service, a dylib, a helper tool, an app extension, a login item), next
-# to what is no code (resources, a resource bundle, the Dart assets).
+# an XPC service, a dylib, a helper tool, an app extension, a login item, and
+# code among resources: a helper application and a tool under the
+# application's Resources, a bundle and a tool under a framework's), next to
+# what is no code (resources, a resource bundle, the Dart assets).
 APP = {
     "Contents/Info.plist": b"<plist/>",
     "Contents/MacOS/Brimlane": UNIVERSAL,
     "Contents/Resources/AppIcon.icns": b"icon",
     "Contents/Resources/package_privacy.bundle/Contents/Info.plist": b"<plist/>",
     "Contents/Resources/copied-tool": MACH_O,
+    "Contents/Resources/Helper.app/Contents/Info.plist": b"<plist/>",
+    "Contents/Resources/Helper.app/Contents/MacOS/Helper": MACH_O,
+    "Contents/Resources/Helper.app/Contents/Resources/strings.txt": b"text",
     "Contents/Frameworks/App.framework/Versions/A/App": MACH_O,
     "Contents/Frameworks/App.framework/Versions/A/Resources/Info.plist": b"<plist/>",
     "Contents/Frameworks/App.framework/Versions/A/Resources/flutter_assets/AssetManifest.bin": b"x",
     "Contents/Frameworks/FlutterMacOS.framework/Versions/A/FlutterMacOS": UNIVERSAL,
     "Contents/Frameworks/FlutterMacOS.framework/Versions/A/Resources/Info.plist": b"<plist/>",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/url_launcher_macos": MACH_O,
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Info.plist": b"<plist/>",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Opener.bundle/Contents/Info.plist": b"<plist/>",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Opener.bundle/Contents/MacOS/Opener": MACH_O,
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/open-tool": UNIVERSAL,
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/privacy.bundle/Contents/Info.plist": b"<plist/>",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/XPCServices/Fetch.xpc/Contents/Info.plist": b"<plist/>",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/XPCServices/Fetch.xpc/Contents/MacOS/Fetch": MACH_O,
     "Contents/Frameworks/libswift_plugin.dylib": MACH_O,
@@ -70,6 +82,9 @@ LINKS = {
 # What must carry a signature of its own, and what must not.
 NESTED = {
     "Contents/Resources/copied-tool",
+    "Contents/Resources/Helper.app",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/Opener.bundle",
+    "Contents/Frameworks/url_launcher_macos.framework/Versions/A/Resources/open-tool",
     "Contents/Frameworks/App.framework",
     "Contents/Frameworks/FlutterMacOS.framework",
     "Contents/Frameworks/url_launcher_macos.framework/Versions/A/XPCServices/Fetch.xpc",
@@ -344,6 +359,27 @@ class OneRelease(unittest.TestCase):
         submit = next(call for call in calls if call[:2] == ["notarytool", "submit"])
         self.assertLess(calls.index(verify), calls.index(submit))
 
+    def test_every_mach_o_is_signed_and_a_bundle_left_unsigned_holds_none(self):
+        # Wherever code lies (also under a Resources folder), it carries a
+        # signature: its own, or that of the bundle whose main executable it
+        # is. The notary service rejects an application with unsigned code.
+        app = os.path.join(self.release_folder, "Brimlane.app")
+        signed = {os.path.relpath(call[-1], app) for call in self.calls
+                  if call[0] == "codesign" and "--sign" in call and call[-1].startswith(app)}
+        code = [path for path, content in APP.items() if content[:4] in (MACH_O[:4], UNIVERSAL[:4])]
+        bundles = {path[:path.index(extension) + len(extension) - 1]
+                   for path in APP for extension in (".app/", ".appex/", ".bundle/", ".framework/",
+                                                     ".xpc/")
+                   if extension in path}
+        for path in code:
+            with self.subTest(path):
+                self.assertTrue(path in signed or main_executable_of(path) in signed,
+                                f"{path} is signed neither itself nor as its bundle's executable")
+        for bundle in sorted(bundles - signed):
+            with self.subTest(bundle):
+                self.assertEqual([path for path in code if path.startswith(bundle + "/")], [],
+                                 f"{bundle} is left unsigned but holds code")
+
     def test_the_flags_of_each_signature(self):
         signatures = [call[1:] for call in self.calls if call[0] == "codesign" and "--sign" in call]
         release = self.release_folder
@@ -460,6 +496,37 @@ class Release(unittest.TestCase):
         flutter = next(call for call in calls if call[0] == "flutter")
         self.assertEqual(flutter[-4:], ["--build-name", "3.1.0", "--build-number", "3.1.0"])
         self.assertTrue(out.splitlines()[-1].startswith("Brimlane 3.1.0: build/release/Brimlane-3.1.0.dmg"))
+
+    def test_earlier_images_are_kept_and_the_rest_is_made_afresh(self):
+        out_folder = os.path.join(self.s.root, "build", "release")
+        earlier = {"Brimlane-1.0.0.dmg": b"an earlier release",
+                   "Brimlane-1.0.0.dmg.sha256": b"0123  Brimlane-1.0.0.dmg\n",
+                   "Brimlane-1.2.3.dmg": b"this version, made before",
+                   "Brimlane.app/Contents/MacOS/left-over": MACH_O,
+                   "notary/application-log.json": b"{}",
+                   "signing/Brimlane.entitlements": b"<plist/>"}
+        for name, content in earlier.items():
+            os.makedirs(os.path.dirname(os.path.join(out_folder, name)), exist_ok=True)
+            with open(os.path.join(out_folder, name), "wb") as file:
+                file.write(content)
+        code, out, err, _ = self.release()
+        self.assertEqual(code, 0, out + err)
+        for name in ("Brimlane-1.0.0.dmg", "Brimlane-1.0.0.dmg.sha256"):
+            with open(os.path.join(out_folder, name), "rb") as file:
+                self.assertEqual(file.read(), earlier[name], name)
+        with open(os.path.join(out_folder, "Brimlane-1.2.3.dmg"), "rb") as file:
+            self.assertEqual(file.read(), b"disk image")
+        for name in ("Brimlane.app/Contents/MacOS/left-over", "notary/application-log.json"):
+            self.assertFalse(os.path.exists(os.path.join(out_folder, name)), name)
+
+    def test_the_help_says_where_the_version_comes_from_and_what_is_kept(self):
+        run = subprocess.run(["bash", os.path.join(self.s.root, "tools", "release"), "--help"],
+                             capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0)
+        words = " ".join(run.stdout.split())
+        for needed in ("overrides the version: in the UI's pubspec.yaml", "Brimlane-X.Y.Z.dmg",
+                       "images of other versions are kept"):
+            self.assertIn(needed, words)
 
     def test_hdiutil_busy_is_tried_again(self):
         code, out, err, calls = self.release(STUB_HDIUTIL_BUSY="2")
@@ -597,7 +664,7 @@ class Release(unittest.TestCase):
         self.assertStops("codesign is not on the PATH: it comes with macOS and Xcode",
                          remove=("codesign",))
         self.assertStops("hdiutil is not on the PATH", remove=("hdiutil",))
-        self.assertStops("xcrun cannot find notarytool: install Xcode 13 or later",
+        self.assertStops("xcrun cannot find notarytool: install Xcode 15 or later",
                          STUB_MISSING_XCRUN_TOOL="notarytool")
         self.assertStops("xcrun cannot find stapler", STUB_MISSING_XCRUN_TOOL="stapler")
 
@@ -646,6 +713,57 @@ class Release(unittest.TestCase):
 
     def test_stops_on_another_system_than_macos(self):
         self.assertStops("a release is built and signed on a Mac with Xcode", STUB_UNAME="Linux")
+
+
+class ReleaseWorkflow(unittest.TestCase):
+    """.github/workflows/release.yml, read as text: no Mac runs it here."""
+
+    # Xcode 16.4, the default Xcode of both macOS 15 images
+    # (actions/runner-images, images/macos/macos-15-arm64-Readme.md and
+    # macos-15-Readme.md), which list it under this path.
+    XCODE = "/Applications/Xcode_16.4.app/Contents/Developer"
+
+    def read(self, name):
+        with open(os.path.join(ROOT, ".github", "workflows", name), encoding="utf-8") as file:
+            return file.read()
+
+    def test_pins_xcode_as_every_workflow_that_pins_it(self):
+        pins = re.findall(r"^\s*DEVELOPER_DIR:\s*\"?([^\"\s]+)\"?\s*$", self.read("release.yml"), re.M)
+        self.assertEqual(pins, [self.XCODE])
+        for path in glob.glob(os.path.join(ROOT, ".github", "workflows", "*.y*ml")):
+            with open(path, encoding="utf-8") as file:
+                for pin in re.findall(r"^\s*DEVELOPER_DIR:\s*\"?([^\"\s]+)\"?\s*$", file.read(), re.M):
+                    self.assertEqual(pin, self.XCODE, os.path.basename(path))
+
+    def test_one_run_per_tag_at_a_time_and_none_cancelled(self):
+        text = self.read("release.yml")
+        concurrency = re.search(r"^concurrency:\n((?:  .*\n)+)", text, re.M)
+        self.assertIsNotNone(concurrency)
+        self.assertIn("group: release-${{ github.ref }}", concurrency.group(1))
+        self.assertIn("cancel-in-progress: false", concurrency.group(1))
+
+    def test_the_release_notes_take_the_oldest_macos_from_the_built_application(self):
+        text = self.read("release.yml")
+        self.assertIsNone(re.search(r"macOS \d+(\.\d+)* and later", text),
+                          "a version written into the notes drifts from the runner's")
+        self.assertIn("plutil -extract LSMinimumSystemVersion raw", text)
+        self.assertIn("for macOS $minimum and later", text)
+
+
+def main_executable_of(path):
+    """The bundle whose main executable PATH is (relative to the application,
+    which is "."), or None: NAME.framework/Versions/V/NAME, or
+    NAME.ext/Contents/MacOS/NAME."""
+    parts = ("Brimlane.app/" + path).split("/")
+    name = parts[-1]
+    if len(parts) >= 4 and parts[-3] == "Versions" and parts[-4] == name + ".framework":
+        holder = parts[:-3]
+    elif len(parts) >= 4 and parts[-2:-1] == ["MacOS"] and parts[-3] == "Contents" \
+            and parts[-4].startswith(name + "."):
+        holder = parts[:-3]
+    else:
+        return None
+    return "/".join(holder[1:]) or "."
 
 
 def write_executable(path, text):

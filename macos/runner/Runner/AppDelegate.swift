@@ -3,7 +3,11 @@
 // The application's delegate and its main window are the host's own
 // Objective-C++ classes, AppDelegate and MainFlutterWindow. They come from the
 // host's libraries, which Brimlane.xcconfig links into this runner, and
-// MainMenu.xib creates them.
+// MainMenu.xib creates them. The delegate answers AppKit's questions there,
+// applicationSupportsSecureRestorableState among them (YES). The flutter
+// tool looks for that name in this file: without it, its migration of
+// AppDelegate.swift warns on every build and run that the file "has been
+// modified and cannot be automatically migrated".
 import Cocoa
 import FlutterMacOS
 
@@ -28,3 +32,16 @@ final class BrimlaneGeneratedPlugins: NSObject {
     RegisterGeneratedPlugins(registry: registry)
   }
 }
+
+// Brimlane.xcconfig sets this condition until Brimlane.local.xcconfig, which
+// git leaves out, names the Brimlane checkout whose libraries are linked.
+#if BRIMLANE_NO_CHECKOUT
+#error("This runner names no Brimlane checkout: Runner/Configs/Brimlane.local.xcconfig is missing, as in a fresh clone of the UI. In a clone of the Brimlane host, run tools/adopt-runner with this Flutter project's folder, then tools/build-mac-libraries.")
+#endif
+
+// Brimlane.xcconfig sets this condition for a build configuration that no
+// BRIMLANE_LIBRARY_CONFIGURATION_ setting names (a flavour's, say); such a
+// build links the host's Release libraries, which link into any build.
+#if BRIMLANE_UNNAMED_CONFIGURATION
+#warning("This build configuration links the host's Release libraries: no BRIMLANE_LIBRARY_CONFIGURATION_<configuration> setting names a set for it. For the Debug set, add BRIMLANE_LIBRARY_CONFIGURATION_<its name, - as _> = Debug (Debug_staging for Debug-staging) to the Runner project's build settings; see Build configurations of your own in the host's docs/MACOS.md.")
+#endif
