@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Every path and command that README.md, docs/ARCHITECTURE.md and
-docs/MACOS.md name exists, read from the documents as they are at test time:
+"""Every path and command that README.md, docs/ARCHITECTURE.md,
+docs/MACOS.md and docs/COMPATIBILITY.md name exists, read from the documents as they are at test time:
 each file and folder of this repository in a code span or a code block, and
 each option given to one of the repository's tools, which that tool's --help
 must offer. A renamed file, tool or option fails here with the document, the
@@ -40,7 +40,8 @@ import unittest
 from help_sandbox import help_environment
 
 ROOT = os.path.realpath(sys.argv[1])
-DOCUMENTS = ["README.md", os.path.join("docs", "ARCHITECTURE.md"), os.path.join("docs", "MACOS.md")]
+DOCUMENTS = ["README.md", os.path.join("docs", "ARCHITECTURE.md"), os.path.join("docs", "MACOS.md"),
+             os.path.join("docs", "COMPATIBILITY.md")]
 FLUTTER_RUNNER = os.path.join(ROOT, "tests", "fixtures", "flutter_macos_runner")
 # What a Flutter project's macos/ folder holds besides the hand-written
 # runner's files: made by CocoaPods and by tools/adopt-runner.
