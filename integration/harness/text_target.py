@@ -104,5 +104,6 @@ def typed_into(target: TextTarget, after: float) -> str:
         return ""
     first = min(events, key=_time)
     if first.get("event") == "key":
-        return f"key code {first.get('keyCode')} with flags {first.get('flags'):#x}"
+        flags = first.get("flags")
+        return f"key code {first.get('keyCode')} with flags {flags:#x}" if isinstance(flags, int) else f"key code {first.get('keyCode')}"
     return f"its text became {first.get('text')!r}"

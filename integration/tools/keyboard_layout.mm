@@ -45,7 +45,11 @@
 #include <initializer_list>
 #include <iterator>
 
+#include "json_lines.h"
+
 namespace {
+
+using brimlane_tools::jsonLine;
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
@@ -64,18 +68,6 @@ constexpr UInt32 kCommandModifierState = (cmdKey >> 8) & 0xFF;
 
 id orNull(id value) {
   return value ?: NSNull.null;
-}
-
-// One JSON object on one line, or nil when the object is not one JSON can
-// carry.
-NSData* jsonLine(NSDictionary* object) {
-  if (![NSJSONSerialization isValidJSONObject:object]) return nil;
-  NSMutableData* line = [[NSJSONSerialization
-      dataWithJSONObject:object
-                 options:NSJSONWritingSortedKeys | NSJSONWritingWithoutEscapingSlashes
-                   error:nil] mutableCopy];
-  [line appendBytes:"\n" length:1];
-  return line;
 }
 
 // Prints the one JSON object of this run on standard output.

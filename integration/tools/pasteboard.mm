@@ -39,7 +39,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "json_lines.h"
+
 namespace {
+
+using brimlane_tools::jsonLine;
+using brimlane_tools::now;
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
@@ -50,35 +55,12 @@ constexpr useconds_t kPollInterval = 10000;
 // never holds still is read this many times at most.
 constexpr int kStableReadTries = 10;
 
-// Seconds since the Unix epoch, to the microsecond. An exact decimal rather
-// than a double, so that the JSON carries the microseconds as they were read
-// and not however a double happens to print.
-NSNumber* now() {
-  timespec clock;
-  clock_gettime(CLOCK_REALTIME, &clock);
-  const unsigned long long micros = static_cast<unsigned long long>(clock.tv_sec) * 1000000ULL +
-                                    static_cast<unsigned long long>(clock.tv_nsec) / 1000ULL;
-  return [NSDecimalNumber decimalNumberWithMantissa:micros exponent:-6 isNegative:NO];
-}
-
 // Seconds on a clock that a change of the wall clock cannot move, for the
 // deadline of wait.
 double monotonicSeconds() {
   timespec clock;
   clock_gettime(CLOCK_MONOTONIC, &clock);
   return static_cast<double>(clock.tv_sec) + static_cast<double>(clock.tv_nsec) / 1e9;
-}
-
-// One JSON object on one line, or nil when the object is not one JSON can
-// carry.
-NSData* jsonLine(NSDictionary* object) {
-  if (![NSJSONSerialization isValidJSONObject:object]) return nil;
-  NSMutableData* line = [[NSJSONSerialization
-      dataWithJSONObject:object
-                 options:NSJSONWritingSortedKeys | NSJSONWritingWithoutEscapingSlashes
-                   error:nil] mutableCopy];
-  [line appendBytes:"\n" length:1];
-  return line;
 }
 
 // Prints the one JSON object of this run on standard output.

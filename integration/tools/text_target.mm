@@ -47,37 +47,20 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "json_lines.h"
+
 namespace {
+
+using brimlane_tools::now;
+using brimlane_tools::writeJsonLine;
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 FILE* logFile = nullptr;
 
-// Seconds since the Unix epoch, to the microsecond. An exact decimal rather
-// than a double, so that the JSON carries the microseconds as they were read
-// and not however a double happens to print.
-NSNumber* now() {
-  timespec clock;
-  clock_gettime(CLOCK_REALTIME, &clock);
-  const unsigned long long micros = static_cast<unsigned long long>(clock.tv_sec) * 1000000ULL +
-                                    static_cast<unsigned long long>(clock.tv_nsec) / 1000ULL;
-  return [NSDecimalNumber decimalNumberWithMantissa:micros exponent:-6 isNegative:NO];
-}
-
-// Writes one JSON object on one line of the log and flushes it, so that the
-// harness may read the log while the target runs, and a target that is
-// killed has lost nothing.
 bool writeLine(NSDictionary* object) {
-  if (![NSJSONSerialization isValidJSONObject:object]) return false;
-  NSData* data = [NSJSONSerialization
-      dataWithJSONObject:object
-                 options:NSJSONWritingSortedKeys | NSJSONWritingWithoutEscapingSlashes
-                   error:nil];
-  if (!data) return false;
-  std::fwrite(data.bytes, 1, data.length, logFile);
-  std::fputc('\n', logFile);
-  return std::fflush(logFile) == 0;
+  return writeJsonLine(logFile, object);
 }
 
 void logEvent(NSString* event, NSDictionary* fields = @{}) {
