@@ -11,13 +11,13 @@ back with every item and type, and nothing reached the bystander.
 from __future__ import annotations
 
 import time
-from typing import Optional
+from typing import Dict, List, Optional
 
 from . import clipboard, osa, processes, witness
 from .applications import Application
 from .context import SELECTION_CHANNEL, Context
 from .layouts import Layout
-from .report import FAIL, PASS, Outcome
+from .report import CHECK_TITLES, FAIL, PASS, Outcome, failed, skipped
 from .targets import Cell
 from .text_target import bystander, typed_into
 from .ui_report import UiReport, time_of
@@ -36,7 +36,7 @@ def pasted_text(selection: str) -> str:
 def run_cell(ctx: Context, application: Application, layout: Layout) -> Outcome:
     unavailable = application.start.available(ctx)
     if unavailable:
-        return Outcome("skip", unavailable)
+        return skipped(unavailable)
     files = ctx.paths.out / "cells"
     files.mkdir(parents=True, exist_ok=True)
     cell = Cell(f"brimlane-{application.slug}-{layout.slug}", TEST_TEXT, files)
@@ -48,29 +48,28 @@ def run_cell(ctx: Context, application: Application, layout: Layout) -> Outcome:
 
 
 def _drive(ctx: Context, application: Application, layout: Layout, cell: Cell) -> Outcome:
-    checks: dict[str, Optional[bool]] = {name: None for name in ("capture_exact", "paste_exact", "clipboard_restored", "bystander_untouched")}
-    timings: dict[str, float] = {}
+    checks: Dict[str, Optional[bool]] = {name: None for name in CHECK_TITLES}
+    timings: Dict[str, float] = {}
     other, failure = bystander(ctx)
     if other is None:
-        return Outcome(FAIL, f"set-up: no bystander: {failure}", timings, checks)
+        return failed(f"set-up: no bystander: {failure}")
     failure = application.start.start(ctx, cell)
-    if failure:
-        return Outcome(FAIL, f"set-up: {application.name} did not start with the text: {failure}", timings, checks)
+    if failure or cell.pid is None:
+        return failed(f"set-up: {application.name} did not start with the text: {failure or 'no process'}")
     if application.read.shows_text:
         shown, _ = application.read.text(ctx, cell)
         if shown != cell.text:
-            return Outcome(FAIL, f"set-up: {application.name} shows {shown!r}, not the test text", timings, checks)
+            return failed(f"set-up: {application.name} shows {shown!r}, not the test text")
     expected_clipboard, failure = clipboard.put_sentinel(ctx)
     if expected_clipboard is None:
-        return Outcome(FAIL, f"set-up: {failure}", timings, checks)
+        return failed(f"set-up: {failure}")
 
     other.bring_forward(ctx)
-    assert cell.pid is not None
     osa.call(ctx, "activate", str(cell.pid))
     processes.pause(ctx.timing.activation_settle)
     front = osa.frontmost(ctx) or {}
     if front.get("pid") != cell.pid:
-        return Outcome(FAIL, f"set-up: {front.get('name') or 'nothing'} is in front, not {application.name}", timings, checks)
+        return failed(f"set-up: {front.get('name') or 'nothing'} is in front, not {application.name}")
     if application.select_all:
         selected = osa.press(ctx, osa.SELECT_ALL_KEY, "command")
         if not selected.ok:
@@ -84,7 +83,7 @@ def _drive(ctx: Context, application: Application, layout: Layout, cell: Cell) -
         return osa.typing_failed(ctx, "the hot key", pressed.error)
     hot_key_time = _hot_key_time(ctx, started) or time.time()
 
-    reasons: list[str] = []
+    reasons: List[str] = []
     processes.wait_until(lambda: report.answer(SELECTION_CHANNEL, "pasteText", mark) is not None, ctx.timing.capture)
     received = report.received("updateSelection", mark)
     captured = received.get("arguments") if received else None
