@@ -107,10 +107,11 @@ class Run:
 class Harness(unittest.TestCase):
     def run_harness(self, *arguments: str, prepare: Optional[Callable[[Path, Path], None]] = None,
                     apps: Tuple[str, ...] = ("textedit",), signal_after: Optional[str] = None,
-                    **stubs: str) -> Run:
+                    signals: Tuple[int, ...] = (signal.SIGTERM,), **stubs: str) -> Run:
         """Runs the harness with the given stand-in faults (STUB_* variables),
-        after prepare(root, state). With signal_after, sends
-        SIGTERM once the case of that id has printed its verdict."""
+        after prepare(root, state). With signal_after, sends `signals`, a
+        fifth of a second apart, once the case of that id has printed its
+        verdict."""
         root = Path(tempfile.mkdtemp()).resolve()
         self.addCleanup(shutil.rmtree, root, True)
         ignore = shutil.ignore_patterns("macos", "build", ".dart_tool", "node_modules", "__pycache__")
@@ -155,7 +156,9 @@ class Harness(unittest.TestCase):
             for line in harness.stdout:
                 before += line
                 if re.match(rf"^\w+\s+{re.escape(signal_after)}\s", line):
-                    harness.send_signal(signal.SIGTERM)
+                    for number in signals:
+                        harness.send_signal(number)
+                        time.sleep(0.2)
                     break
         try:
             output, _ = harness.communicate(timeout=240)
@@ -330,6 +333,18 @@ class Faults(Harness):
         desktop = desktop_state(run)
         self.assertEqual(desktop["layout"], USER_LAYOUT)
         self.assertEqual(desktop["clipboard"], [[{"type": "public.utf8-plain-text", "base64": "dXNlcg=="}]])
+        self.assertEqual(desktop["apps"], [])
+
+    def test_a_runners_sigint_then_sigterm_still_puts_everything_back(self) -> None:
+        # What GitHub's runner does to a cancelled step: SIGINT, then SIGTERM
+        # while the first is being handled.
+        run = self.run_harness(*FAST, "--grant-trust", signal_after="keys:us", signals=(signal.SIGINT, signal.SIGTERM))
+        self.assertEqual(run.code, 130, run.output)
+        self.assertIn("integration: stopped: the run was interrupted by SIGINT", run.output)
+        self.assertTrue(run.reason("cell:textedit:us").startswith("not run: the run was interrupted by SIGINT"),
+                        run.output)
+        desktop = desktop_state(run)
+        self.assertEqual(desktop["layout"], USER_LAYOUT)
         self.assertEqual(desktop["apps"], [])
 
     def test_an_exhausted_budget_marks_the_rest_not_run(self) -> None:

@@ -103,16 +103,21 @@ def main(arguments: List[str]) -> int:
     paths.out.mkdir(parents=True)
     processes.set_command_log(paths.out / "commands.log")
     report = Report(case.row() for case in cases)
-    with Cleanup(paths.out / "harness-errors.log") as cleanup:
-        ctx = Context(paths, options, Timing.from_environment(), cleanup)
-        stop = _run(ctx, cases, report)
-        if stop is not None:
-            # Written before anything is put back: a job's time limit gives
-            # a stopped step only seconds before it kills the process tree.
-            _write(ctx, report, summary=True)
-    if stop is None:
-        diagnostics.host_log(ctx)
-    _write(ctx, report, summary=stop is None)
+    with Guard(options.budget_minutes * 60) as guard:
+        with Cleanup(paths.out / "harness-errors.log") as cleanup:
+            ctx = Context(paths, options, Timing.from_environment(), cleanup)
+            stop = _run(ctx, cases, report, guard)
+            # From here a signal is noted and acted on no more: the table and
+            # the cleanup must finish (a runner's SIGTERM follows its SIGINT).
+            guard.quiet()
+            if stop is not None:
+                # Written before anything is put back: a job's time limit
+                # gives a stopped step only seconds before it kills the
+                # process tree.
+                _write(ctx, report, summary=True)
+        if stop is None:
+            diagnostics.host_log(ctx)
+        _write(ctx, report, summary=stop is None)
     print()
     print(report.text_table())
     for note in ctx.notes:
@@ -127,17 +132,16 @@ def main(arguments: List[str]) -> int:
     return 0 if report.succeeded(options.strict, options.allow_skip) else 1
 
 
-def _run(ctx: Context, cases: List[Case], report: Report) -> Optional[Stop]:
-    with Guard(ctx.options.budget_minutes * 60) as guard:
-        try:
-            # What a killed run left changed is put back before anything else.
-            layouts.recover_from_killed_run(ctx)
-            hot_reload.recover_from_killed_run(ctx)
-            diagnostics.describe_machine(ctx)
-            return run_cases(ctx, cases, report, guard, lambda row: _on_row(ctx, row))
-        except Stop as stop:
-            report.mark_not_run(stop.reason)
-            return stop
+def _run(ctx: Context, cases: List[Case], report: Report, guard: Guard) -> Optional[Stop]:
+    try:
+        # What a killed run left changed is put back before anything else.
+        layouts.recover_from_killed_run(ctx)
+        hot_reload.recover_from_killed_run(ctx)
+        diagnostics.describe_machine(ctx)
+        return run_cases(ctx, cases, report, guard, lambda row: _on_row(ctx, row))
+    except Stop as stop:
+        report.mark_not_run(stop.reason)
+        return stop
 
 
 def _on_row(ctx: Context, row: Row) -> None:
