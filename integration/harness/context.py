@@ -10,7 +10,7 @@ import traceback
 from contextlib import ExitStack
 from dataclasses import dataclass, field, fields, replace
 from pathlib import Path
-from typing import Any, Callable, Dict, List, Optional
+from typing import Any, Callable, Dict, List
 
 BUNDLE_ID = "com.brimlane.app"
 SELECTION_CHANNEL = "com.brimlane.app/selection"
@@ -176,6 +176,3 @@ class Context:
 
     def elapsed_minutes(self) -> float:
         return (time.time() - self.started) / 60.0
-
-    def get(self, key: str) -> Optional[object]:
-        return self.state.get(key)

@@ -86,12 +86,6 @@ class Report:
         row.seconds = seconds
         return row
 
-    def add(self, row: Row) -> Row:
-        """A row the plan could not know of beforehand."""
-        self.rows.append(row)
-        self._by_id[row.id] = row
-        return row
-
     def mark_not_run(self, reason: str) -> None:
         for row in self.rows:
             if row.verdict == NOT_RUN:

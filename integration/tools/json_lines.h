@@ -43,4 +43,43 @@ inline bool writeJsonLine(std::FILE* file, NSDictionary* object) {
   return std::fflush(file) == 0;
 }
 
+// Appends {"event": EVENT, "time": now, FIELDS…} to `file`. Fields that JSON
+// cannot carry (a text with a lone UTF-16 surrogate, say) give the line
+// without them, so that the harness is never left waiting for a line that
+// never comes.
+inline void logEvent(std::FILE* file, NSString* event, NSDictionary* fields = @{}) {
+  if (!file) return;
+  @autoreleasepool {
+    NSMutableDictionary* object = [fields mutableCopy];
+    object[@"event"] = event;
+    object[@"time"] = now();
+    if (writeJsonLine(file, object)) return;
+    writeJsonLine(file, @{
+      @"event" : event,
+      @"time" : object[@"time"],
+      @"unwritable" : @"this event's fields could not be written as JSON",
+    });
+  }
+}
+
+// Prints the one JSON object a run of a tool answers with on standard output
+// and returns `status`; an object that cannot be written (nothing should
+// make one) turns into a failure, so that the harness reads a failure rather
+// than nothing.
+inline int printAnswer(int status, NSDictionary* object) {
+  constexpr int kFailed = 1;
+  NSData* line = jsonLine(object);
+  if (!line) {
+    status = kFailed;
+    line = jsonLine(@{
+      @"ok" : @NO,
+      @"status" : @"failed",
+      @"reason" : @"the answer could not be written as JSON",
+    });
+  }
+  std::fwrite(line.bytes, 1, line.length, stdout);
+  std::fflush(stdout);
+  return status;
+}
+
 }  // namespace brimlane_tools

@@ -54,24 +54,14 @@
 
 namespace {
 
-using brimlane_tools::now;
-using brimlane_tools::writeJsonLine;
-
 constexpr int kUsage = 2;
 constexpr int kNoTap = 3;
 
 FILE* logFile = nullptr;
 CFMachPortRef tap = nullptr;
 
-bool writeLine(NSDictionary* object) {
-  return writeJsonLine(logFile, object);
-}
-
 void logEvent(NSString* event, NSDictionary* fields = @{}) {
-  NSMutableDictionary* object = [fields mutableCopy];
-  object[@"event"] = event;
-  object[@"time"] = now();
-  writeLine(object);
+  brimlane_tools::logEvent(logFile, event, fields);
 }
 
 CGEventRef onEvent(CGEventTapProxy, CGEventType type, CGEventRef event, void*) {

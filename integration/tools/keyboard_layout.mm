@@ -49,7 +49,7 @@
 
 namespace {
 
-using brimlane_tools::jsonLine;
+using brimlane_tools::printAnswer;
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
@@ -70,26 +70,8 @@ id orNull(id value) {
   return value ?: NSNull.null;
 }
 
-// Prints the one JSON object of this run on standard output.
-int finish(int status, NSDictionary* object) {
-  NSData* line = jsonLine(object);
-  if (!line) {
-    // Nothing here makes an object that cannot be written; should one turn
-    // up, the run still reads a failure rather than nothing.
-    status = kFailed;
-    line = jsonLine(@{
-      @"ok" : @NO,
-      @"status" : @"failed",
-      @"reason" : @"the answer could not be written as JSON",
-    });
-  }
-  std::fwrite(line.bytes, 1, line.length, stdout);
-  std::fflush(stdout);
-  return status;
-}
-
 int refused(NSString* reason) {
-  return finish(
+  return printAnswer(
       kRefused,
       @{@"ok" : @NO,
         @"status" : @"refused",
@@ -97,7 +79,7 @@ int refused(NSString* reason) {
 }
 
 int failed(NSString* reason) {
-  return finish(
+  return printAnswer(
       kFailed,
       @{@"ok" : @NO,
         @"status" : @"failed",
@@ -281,7 +263,7 @@ int selectSource(NSString* sourceID, NSString* statePath) {
     return refused([NSString stringWithFormat:@"%@ was selected, but reads back as %@ after 2 s",
                                               sourceID, describeCurrent()]);
   }
-  return finish(
+  return printAnswer(
       0, @{
         @"ok" : @YES,
         @"selected" : sourceID,
@@ -297,7 +279,7 @@ int restore(NSString* statePath) {
                                               encoding:NSUTF8StringEncoding
                                                  error:nil];
   if (!state) {
-    return finish(
+    return printAnswer(
         0, @{
           @"ok" : @YES,
           @"restored" : NSNull.null,
@@ -332,7 +314,7 @@ int restore(NSString* statePath) {
                                              original, describeCurrent()]);
   }
   [NSFileManager.defaultManager removeItemAtPath:statePath error:nil];
-  return finish(
+  return printAnswer(
       0, @{
         @"ok" : @YES,
         @"restored" : original,
@@ -343,7 +325,7 @@ int restore(NSString* statePath) {
 }
 
 int current() {
-  return finish(
+  return printAnswer(
       0, @{
         @"ok" : @YES,
         @"source" : orNull(currentSourceID()),

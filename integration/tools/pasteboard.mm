@@ -43,7 +43,7 @@
 
 namespace {
 
-using brimlane_tools::jsonLine;
+using brimlane_tools::printAnswer;
 using brimlane_tools::now;
 
 constexpr int kFailed = 1;
@@ -63,25 +63,8 @@ double monotonicSeconds() {
   return static_cast<double>(clock.tv_sec) + static_cast<double>(clock.tv_nsec) / 1e9;
 }
 
-// Prints the one JSON object of this run on standard output.
-int finish(int status, NSDictionary* object) {
-  NSData* line = jsonLine(object);
-  if (!line) {
-    // Nothing here makes an object that cannot be written; should one turn
-    // up, the run still reads a failure rather than nothing.
-    status = kFailed;
-    line = jsonLine(@{
-      @"ok" : @NO,
-      @"reason" : @"the answer could not be written as JSON",
-    });
-  }
-  std::fwrite(line.bytes, 1, line.length, stdout);
-  std::fflush(stdout);
-  return status;
-}
-
 int unreadable(NSString* path, NSString* why) {
-  return finish(
+  return printAnswer(
       kUsage, @{
         @"ok" : @NO,
         @"reason" : [NSString stringWithFormat:@"%@: %@", path, why],
@@ -214,7 +197,7 @@ NSArray<NSArray<NSArray*>*>* readItemsFile(NSString* path, bool allowNull, NSStr
 
 int readCommand() {
   const Reading reading = readPasteboard(NSPasteboard.generalPasteboard);
-  return finish(
+  return printAnswer(
       0, @{
         @"changeCount" : @(reading.changeCount),
         @"items" : describeItems(reading.items),
@@ -242,7 +225,7 @@ int writeCommand(NSString* path) {
       [names addObject:entry[0]];
       if (![item setData:entry[1] forType:entry[0]]) {
         // NSPasteboardItem takes only types that are valid UTIs.
-        return finish(
+        return printAnswer(
             kFailed, @{
               @"ok" : @NO,
               @"reason" : [NSString stringWithFormat:@"item %lu: setData:forType: refused %@",
@@ -256,14 +239,14 @@ int writeCommand(NSString* path) {
   [pasteboard clearContents];
   // No items is a clipboard that clearContents has emptied already.
   if (objects.count > 0 && ![pasteboard writeObjects:objects]) {
-    return finish(
+    return printAnswer(
         kFailed, @{
           @"ok" : @NO,
           @"reason" : [NSString stringWithFormat:@"writeObjects: refused the %lu items of %@",
                                                  static_cast<unsigned long>(objects.count), path],
         });
   }
-  return finish(
+  return printAnswer(
       0,
       @{@"ok" : @YES,
         @"changeCount" : @(pasteboard.changeCount)});
@@ -289,7 +272,7 @@ int waitCommand(NSString* path, double seconds) {
           @"types" : typeNames(last.items),
         }];
         if ([last.items isEqualToArray:expected]) {
-          return finish(
+          return printAnswer(
               0, @{
                 @"equal" : @YES,
                 @"time" : now(),
@@ -302,7 +285,7 @@ int waitCommand(NSString* path, double seconds) {
     if (monotonicSeconds() >= deadline) break;
     usleep(kPollInterval);
   }
-  return finish(
+  return printAnswer(
       kFailed, @{
         @"equal" : @NO,
         @"time" : now(),

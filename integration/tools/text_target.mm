@@ -51,33 +51,13 @@
 
 namespace {
 
-using brimlane_tools::now;
-using brimlane_tools::writeJsonLine;
-
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 FILE* logFile = nullptr;
 
-bool writeLine(NSDictionary* object) {
-  return writeJsonLine(logFile, object);
-}
-
 void logEvent(NSString* event, NSDictionary* fields = @{}) {
-  if (!logFile) return;
-  @autoreleasepool {
-    NSMutableDictionary* object = [fields mutableCopy];
-    object[@"event"] = event;
-    object[@"time"] = now();
-    if (writeLine(object)) return;
-    // A text that JSON cannot carry (a lone UTF-16 surrogate, say) must not
-    // leave the harness waiting for a line that never comes.
-    writeLine(@{
-      @"event" : event,
-      @"time" : object[@"time"],
-      @"unwritable" : @"this event's fields could not be written as JSON",
-    });
-  }
+  brimlane_tools::logEvent(logFile, event, fields);
 }
 
 // Registered with atexit rather than done in applicationWillTerminate:,
