@@ -13,7 +13,7 @@ import signal
 import time
 import traceback
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Sequence, Tuple
+from typing import Callable, Dict, Optional, Sequence, Tuple
 
 from .context import Context
 from .report import FAIL, NOT_RUN, PASS, SKIP, Outcome, Report, Row
@@ -69,20 +69,20 @@ class Guard:
     def __init__(self, budget_seconds: float) -> None:
         self.budget_seconds = budget_seconds
         self.stopped: Optional[Stop] = None
-        self._previous: List[Tuple[int, object]] = []
 
     def __enter__(self) -> Guard:
         for number in _SIGNALS:
-            self._previous.append((number, signal.signal(number, self._on_signal)))
-        self._previous.append((signal.SIGALRM, signal.signal(signal.SIGALRM, self._on_alarm)))
+            signal.signal(number, self._on_signal)
+        signal.signal(signal.SIGALRM, self._on_alarm)
         if self.budget_seconds > 0:
             signal.setitimer(signal.ITIMER_REAL, self.budget_seconds)
         return self
 
     def __exit__(self, *exc: object) -> None:
+        # The signals stay noted, not acted on, until the process ends: a
+        # runner's SIGTERM arriving after the table is written must not turn
+        # the run's exit status into a death by signal.
         self.quiet()
-        for number, handler in self._previous:
-            signal.signal(number, handler)  # type: ignore[arg-type]
 
     def quiet(self) -> None:
         """From here on a signal is noted and nothing is interrupted."""
