@@ -111,7 +111,7 @@ class Harness(unittest.TestCase):
         """Runs the harness with the given stand-in faults (STUB_* variables),
         after prepare(root, state). With signal_after, sends `signals`, a
         fifth of a second apart, once the case of that id has printed its
-        verdict."""
+        verdict, and then the last of them until the harness has ended."""
         root = Path(tempfile.mkdtemp()).resolve()
         self.addCleanup(shutil.rmtree, root, True)
         ignore = shutil.ignore_patterns("macos", "build", ".dart_tool", "node_modules", "__pycache__")
@@ -159,6 +159,11 @@ class Harness(unittest.TestCase):
                     for number in signals:
                         harness.send_signal(number)
                         time.sleep(0.2)
+                    # The last again and again until the harness has ended:
+                    # none may land in a moment that kills it.
+                    while harness.poll() is None:
+                        harness.send_signal(signals[-1])
+                        time.sleep(0.02)
                     break
         try:
             output, _ = harness.communicate(timeout=240)

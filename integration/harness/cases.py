@@ -79,10 +79,14 @@ class Guard:
         return self
 
     def __exit__(self, *exc: object) -> None:
-        # The signals stay noted, not acted on, until the process ends: a
-        # runner's SIGTERM arriving after the table is written must not turn
-        # the run's exit status into a death by signal.
-        self.quiet()
+        # Everything is written and put back; from here until the process
+        # has ended, a stop signal is ignored, so that a runner's SIGTERM
+        # after the table cannot turn the exit status into a death by signal.
+        # Ignored rather than noted: Python puts its own handlers back to the
+        # default while it shuts down, and that takes a moment of its own.
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        for number in _SIGNALS:
+            signal.signal(number, signal.SIG_IGN)
 
     def quiet(self) -> None:
         """From here on a signal is noted and nothing is interrupted."""
